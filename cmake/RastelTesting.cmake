@@ -1,0 +1,16 @@
+include(GoogleTest)
+
+# rastel_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# A GUI test gets QT_QPA_PLATFORM=xcb and must be run under xvfb-run (make test does).
+function(rastel_add_test)
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
+  if(NOT T_GUI)
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255")
+endfunction()
