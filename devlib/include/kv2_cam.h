@@ -15,6 +15,9 @@
 extern "C" {
 #endif
 
+/* An open camera. Null is never a valid handle. */
+typedef void* VYK_HANDLE;
+
 /* Library initialisation at start-up; safe to call more than once. */
 int32_t VYK_InitializeLib(void);
 

@@ -1,0 +1,67 @@
+// Writes a recording into image files on a writer thread behind a bounded buffer.
+#ifndef VYK_FILE_SEQUENCE_WRITER_H
+#define VYK_FILE_SEQUENCE_WRITER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vyksim {
+
+// The recorder's file types, numbered as the recorder's type word for file mode.
+enum class FileKind : uint32_t {
+    Tiff = 1,        // one TIFF file per image, numbered names
+    MultiTiff = 2,   // one multi-page TIFF file, BigTIFF when it would pass 4 GiB
+    VykRaw = 3,      // the raw sequence file
+    B16 = 4,         // one B16 file per image, numbered names
+    Dicom = 5,       // one DICOM file per image, numbered names
+    MultiDicom = 6,  // one multi-frame DICOM file
+};
+
+// Shape of every frame of one recording (16-bit monochrome pixels).
+struct FileFrameFormat {
+    uint32_t width = 0;     // pixels per row
+    uint32_t height = 0;    // rows
+    uint16_t bitDepth = 16; // significant bits per pixel
+};
+
+// States: open (accepting frames) -> finished (all frames on disk, files closed).
+// push() is called from one producer thread; the other calls may come from any thread.
+class FileSequenceWriter {
+public:
+    // path: the file for the multi-image kinds; for the single-image kinds the name from
+    // which numbered names are derived. expectedCount: images the recording asks for.
+    // bufferFrames: how many frames may wait for the disk. Throws std::runtime_error
+    // when the first file cannot be created.
+    FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
+                       uint32_t expectedCount, uint32_t bufferFrames);
+    ~FileSequenceWriter(); // finishes
+
+    // Queues one frame (width*height values) with its optional 69-byte metadata and
+    // 22-byte timestamp blocks. Returns false, without taking the frame, when the
+    // buffer is full or a write failed; errorStatus() then says why.
+    bool push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp);
+
+    // Writes every queued frame, closes the files and joins the writer thread. Idempotent.
+    void finish();
+
+    // 0, VYK_ERR_BUFFER_OVERRUN when a frame had to be refused, VYK_ERR_FILE_IO when a write failed.
+    int32_t errorStatus() const;
+
+    // Frames accepted by push() so far; every one of them is (or will be) on disk.
+    uint64_t acceptedCount() const;
+
+    // Frames completely written to disk so far.
+    uint64_t writtenCount() const;
+
+    // File name of image index (0-based) for the single-image kinds; the path for the others.
+    std::string fileNameFor(uint64_t index) const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace vyksim
+
+#endif // VYK_FILE_SEQUENCE_WRITER_H
