@@ -14,3 +14,6 @@ function(rastel_add_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255")
 endfunction()
+
+# Widget tests link this main(), which creates the QApplication.
+set(RASTEL_GUI_TEST_MAIN ${PROJECT_SOURCE_DIR}/tests/support/GuiTestMain.cpp)
