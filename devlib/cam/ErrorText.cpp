@@ -30,7 +30,7 @@ constexpr CodeText kTexts[] = {
     {0x80160003u, "A required pointer is null."},
     {0x80160004u, "Wrong record or buffer size."},
     {0x80160005u, "No camera found at this interface and camera number."},
-    {0x80160006u, "The camera is already in use."},
+    {0x80162001u, "The camera is already in use."},
     {0x80160007u, "The camera does not support this function."},
     {0x80160008u, "The camera does not answer."},
     {0x80160009u, "Not enough memory for the buffers."},

@@ -33,7 +33,8 @@
 #define VYK_ERR_NULL_POINTER          ((int32_t)0x80160003u) /* a required pointer is null */
 #define VYK_ERR_WRONG_SIZE            ((int32_t)0x80160004u) /* record size field or buffer size wrong */
 #define VYK_ERR_NO_CAMERA             ((int32_t)0x80160005u) /* no camera at this interface and number */
-#define VYK_ERR_CAMERA_BUSY           ((int32_t)0x80160006u) /* camera already opened by another handle */
+/* Busy carries the low word 0x2001 so that scanning camera numbers goes on to the next number. */
+#define VYK_ERR_CAMERA_BUSY           ((int32_t)0x80162001u) /* camera already opened by another handle */
 #define VYK_ERR_NOT_SUPPORTED         ((int32_t)0x80160007u) /* the camera lacks this capability */
 #define VYK_ERR_DEVICE_TIMEOUT        ((int32_t)0x80160008u) /* the device stopped answering */
 #define VYK_ERR_OUT_OF_MEMORY         ((int32_t)0x80160009u) /* buffers could not be allocated */

@@ -15,6 +15,19 @@
 namespace vyksim {
 
 // One image as the camera delivers it.
+//
+// metadata, when present, is the packed little-endian 69-byte block: wSize 0, wVersion 2,
+// image counter BCD 4..7, time BCD 8..16 (us 3 bytes, s, min, h, day, month, year % 100),
+// time status 17, wEXPOSURE_TIME_BASE 18, dwEXPOSURE_TIME 20, dwFRAMERATE_MILLIHZ 24,
+// sSENSOR_TEMPERATURE 28, wIMAGE_SIZE_X 30, wIMAGE_SIZE_Y 32, bBINNING_X 34, bBINNING_Y 35,
+// dwSENSOR_READOUT_FREQUENCY 36, wSENSOR_CONV_FACTOR 40, dwCAMERA_SERIAL_NO 42,
+// wCAMERA_TYPE 46, bBIT_RESOLUTION 48, bSYNC_STATUS 49, wDARK_OFFSET 50, bTRIGGER_MODE 52,
+// bDOUBLE_IMAGE_MODE 53, bCAMERA_SYNC_MODE 54, bIMAGE_TYPE 55, wCOLOR_PATTERN 56,
+// wCAMERA_SUBTYPE 58, dwEVENT_NUMBER 60, wIMAGE_SIZE_X_Offset 64, wIMAGE_SIZE_Y_Offset 66,
+// bREADOUT_MODE 68.
+// timestamp, when present, is the packed little-endian 22-byte block: wSize 0 (22),
+// dwImgCounter 2, wYear 6, wMonth 8, wDay 10, wHour 12, wMinute 14, wSecond 16,
+// dwMicroSeconds 18.
 struct SimFrame {
     uint32_t width = 0;              // pixels per row, after ROI and binning
     uint32_t height = 0;             // rows
@@ -36,15 +49,21 @@ using FrameSink = std::function<void(const SimFrame&)>;
 // only after any call into the previous sink has finished.
 int32_t simSetFrameSink(VYK_HANDLE camera, FrameSink sink);
 
-// Reads image index (0-based) of a camera-RAM segment (1..4) into out.
+// Reads image index (0-based; 0 is the oldest valid image, also after a ring wrapped)
+// of a camera-RAM segment (1..4) into out.
 int32_t simReadCamRamImage(VYK_HANDLE camera, uint16_t segment, uint32_t index, SimFrame& out);
 
 // Number of valid images in a camera-RAM segment and how many it can hold at the
 // current ROI.
 int32_t simCamRamImageCounts(VYK_HANDLE camera, uint16_t segment, uint32_t* valid, uint32_t* maximum);
 
-// Current ROI size after binning, significant bits and colour-pattern word of a camera.
+// Image size at the armed ROI and binning, and significant bits of the armed pixel format.
 int32_t simImageFormat(VYK_HANDLE camera, uint32_t* width, uint32_t* height, uint16_t* bitDepth);
+
+// Renders the camera's next image at the armed settings on the calling thread, as fast as
+// it can, without pacing and without delivering it anywhere (benchmarks, tests). The
+// frame number continues the camera's own count.
+int32_t simRenderFrame(VYK_HANDLE camera, SimFrame& out);
 
 } // namespace vyksim
 
