@@ -2,6 +2,7 @@
 #include "DataPaths.h"
 #include "Logging.h"
 #include "MainWindow.h"
+#include "Resources.h"
 
 #include "kv2_cam.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char* argv[])
     vtkOpenGLRenderWindow::SetGlobalMaximumNumberOfMultiSamples(0);
 
     QApplication app(argc, argv);
+    initRastelResources();
     QApplication::setQuitOnLastWindowClosed(true);
 
     const QString stamp = DataPaths::startTimeStamp(QDateTime::currentDateTime());
