@@ -1,0 +1,412 @@
+#include "FileSequenceWriter.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "BinaryFile.h"
+#include "B16File.h"
+#include "DicomFile.h"
+#include "TiffFile.h"
+#include "VykRawFile.h"
+#include "vyk_errors.h"
+
+namespace vyksim {
+
+namespace {
+
+// One frame waiting for the disk.
+struct QueuedFrame {
+    uint64_t index = 0;               // 0-based position in the recording
+    std::vector<uint16_t> pixels;     // width*height values
+    bool hasMetadata = false;         // metadata holds the camera's block
+    std::array<uint8_t, VykRawFile::kMetadataSize> metadata{};
+    bool hasTimestamp = false;        // timestamp holds the camera's block
+    std::array<uint8_t, VykRawFile::kTimestampSize> timestamp{};
+};
+
+bool isSingleImageKind(FileKind kind)
+{
+    return kind == FileKind::Tiff || kind == FileKind::B16 || kind == FileKind::Dicom;
+}
+
+const char* defaultSuffix(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::B16:
+        return ".b16";
+    case FileKind::Dicom:
+    case FileKind::MultiDicom:
+        return ".dcm";
+    case FileKind::VykRaw:
+        return ".raw";
+    default:
+        return ".tif";
+    }
+}
+
+// Position of the suffix's dot in path, or npos when the file name has none.
+size_t suffixDot(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string::npos;
+    if (dot == (slash == std::string::npos ? 0 : slash + 1))
+        return std::string::npos; // a leading dot names a hidden file, not a suffix
+    return dot;
+}
+
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+DicomFile::Image dicomMono16(const FileFrameFormat& format, uint32_t frames)
+{
+    DicomFile::Image image;
+    image.width = format.width;
+    image.height = format.height;
+    image.samplesPerPixel = 1;
+    image.bitsAllocated = 16;
+    image.bitsStored = format.bitDepth;
+    image.frames = frames;
+    return image;
+}
+
+} // namespace
+
+class FileSequenceWriter::Impl {
+public:
+    Impl(FileKind kind, const std::string& path, FileFrameFormat format, uint32_t expectedCount,
+         uint32_t bufferFrames, const FileWriterOptions& options);
+
+    std::string fileNameFor(uint64_t index) const;
+    bool push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp);
+    void finish();
+    void setError(int32_t code);
+
+    const FileKind kind;              // file type
+    const std::string path;           // the file, or the pattern of numbered names
+    const FileFrameFormat format;     // shape of every frame
+    const uint32_t expectedCount;     // images the recording asks for
+    const size_t capacity;            // frames that may wait for the disk
+    const FileWriterOptions options;  // thresholds and hooks
+    const size_t frameValues;         // width * height
+    std::atomic<int32_t> error{0};    // first failure; FILE_IO replaces an overrun
+    std::atomic<uint64_t> accepted{0}; // frames taken by push()
+    std::atomic<uint64_t> written{0};  // frames on disk
+
+private:
+    void run();                          // the writer thread
+    bool writeFrame(const QueuedFrame& frame);
+    bool closeFiles();                   // writer thread, after the last frame
+    std::string dicomPartPath() const { return path + ".frames.part"; }
+
+    std::mutex mutex_;                       // guards queue_, spare_, finishing_
+    std::condition_variable workReady_;      // a frame was queued or finishing_ was set
+    std::deque<QueuedFrame> queue_;          // guarded by mutex_; at most capacity frames
+    std::vector<std::vector<uint16_t>> spare_; // guarded by mutex_; pixel buffers for reuse
+    bool finishing_ = false;                 // guarded by mutex_; no frames accepted any more
+
+    std::mutex finishMutex_;                 // serialises finish(); guards thread_ joining
+    std::thread thread_;                     // the writer; joined by finish()
+
+    // Open files of the multi-image kinds: created by the constructor, then used and
+    // closed only by the writer thread.
+    std::unique_ptr<TiffFile> multiTiff_;
+    std::unique_ptr<VykRawFile> raw_;
+    std::unique_ptr<BinaryFile> dicomPart_;
+    DicomFile::Series series_;               // UIDs shared by this recording's DICOM files
+    uint64_t dicomPartFrames_ = 0;           // writer thread only: frames in the part file
+    bool writing_ = true;                    // writer thread only: false after a failure
+};
+
+FileSequenceWriter::Impl::Impl(FileKind kind_, const std::string& path_, FileFrameFormat format_,
+                               uint32_t expectedCount_, uint32_t bufferFrames,
+                               const FileWriterOptions& options_)
+    : kind(kind_), path(path_), format(format_), expectedCount(expectedCount_),
+      capacity(bufferFrames), options(options_),
+      frameValues(static_cast<size_t>(format_.width) * format_.height)
+{
+    if (format.width == 0 || format.height == 0)
+        throw std::invalid_argument("file writer: empty frame size");
+    if (format.bitDepth < 1 || format.bitDepth > 16)
+        throw std::invalid_argument("file writer: bit depth outside 1..16");
+    if (bufferFrames == 0)
+        throw std::invalid_argument("file writer: no buffer frames");
+    if ((kind == FileKind::Dicom || kind == FileKind::MultiDicom)
+        && !DicomFile::fits(dicomMono16(format, 1)))
+        throw std::invalid_argument("file writer: frame too large for DICOM");
+    if (path.empty())
+        throw std::runtime_error("file writer: no file name");
+    series_ = DicomFile::newSeries();
+
+    const uint64_t frameBytes = static_cast<uint64_t>(frameValues) * 2u;
+    switch (kind) {
+    case FileKind::MultiTiff: {
+        const uint64_t pages = expectedCount == 0 ? 1 : expectedCount;
+        const uint64_t estimate = 16 + pages * (frameBytes + TiffFile::kPageOverhead);
+        multiTiff_ = std::make_unique<TiffFile>(path, estimate > options.bigTiffThreshold);
+        if (!multiTiff_->ok())
+            throw std::runtime_error("file writer: cannot create " + path);
+        break;
+    }
+    case FileKind::VykRaw:
+        raw_ = std::make_unique<VykRawFile>(path, format.width, format.height, format.bitDepth);
+        if (!raw_->ok())
+            throw std::runtime_error("file writer: cannot create " + path);
+        break;
+    case FileKind::MultiDicom:
+        dicomPart_ = std::make_unique<BinaryFile>(dicomPartPath(), BinaryFile::Mode::Create);
+        if (!dicomPart_->ok())
+            throw std::runtime_error("file writer: cannot create " + dicomPartPath());
+        break;
+    default:
+        // One file per image: the files come later; the folder must take them.
+        if (::access(directoryOf(path).c_str(), W_OK | X_OK) != 0)
+            throw std::runtime_error("file writer: cannot write into " + directoryOf(path));
+        break;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+std::string FileSequenceWriter::Impl::fileNameFor(uint64_t index) const
+{
+    if (!isSingleImageKind(kind))
+        return path;
+    char number[32];
+    std::snprintf(number, sizeof number, "_%06llu", static_cast<unsigned long long>(index + 1));
+    const size_t dot = suffixDot(path);
+    if (dot == std::string::npos)
+        return path + number + defaultSuffix(kind);
+    return path.substr(0, dot) + number + path.substr(dot);
+}
+
+void FileSequenceWriter::Impl::setError(int32_t code)
+{
+    int32_t none = 0;
+    if (!error.compare_exchange_strong(none, code) && code == VYK_ERR_FILE_IO)
+        error.store(code);
+}
+
+bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metadata,
+                                    const uint8_t* timestamp)
+{
+    if (pixels == nullptr)
+        return false;
+    QueuedFrame frame;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (finishing_)
+            return false;
+        if (error.load() == VYK_ERR_FILE_IO)
+            return false;
+        if (queue_.size() >= capacity) {
+            setError(VYK_ERR_BUFFER_OVERRUN);
+            return false;
+        }
+        if (!spare_.empty()) {
+            frame.pixels = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    // The copy runs outside the lock so the writer is never held up by it. With a single
+    // producer the queue can only shrink meanwhile, so the room found above stays.
+    frame.pixels.resize(frameValues);
+    std::memcpy(frame.pixels.data(), pixels, frameValues * sizeof(uint16_t));
+    frame.hasMetadata = metadata != nullptr;
+    if (frame.hasMetadata)
+        std::memcpy(frame.metadata.data(), metadata, frame.metadata.size());
+    frame.hasTimestamp = timestamp != nullptr;
+    if (frame.hasTimestamp)
+        std::memcpy(frame.timestamp.data(), timestamp, frame.timestamp.size());
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (finishing_)
+            return false; // finish() came from another thread while the frame was copied
+        frame.index = accepted.load();
+        queue_.push_back(std::move(frame));
+        accepted.fetch_add(1);
+    }
+    workReady_.notify_one();
+    return true;
+}
+
+void FileSequenceWriter::Impl::run()
+{
+    for (;;) {
+        QueuedFrame frame;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            workReady_.wait(lock, [this] { return !queue_.empty() || finishing_; });
+            if (queue_.empty())
+                break;
+            frame = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        // After a failed write the files are in doubt: later frames are dropped, and the
+        // error status (FILE_IO) and written count tell the truth about it.
+        if (writing_) {
+            if (options.beforeWrite)
+                options.beforeWrite(frame.index);
+            if (writeFrame(frame)) {
+                written.fetch_add(1);
+            } else {
+                writing_ = false;
+                setError(VYK_ERR_FILE_IO);
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        spare_.push_back(std::move(frame.pixels));
+    }
+    if (!closeFiles())
+        setError(VYK_ERR_FILE_IO);
+}
+
+bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
+{
+    const uint16_t* pixels = frame.pixels.data();
+    switch (kind) {
+    case FileKind::Tiff: {
+        const std::string name = fileNameFor(frame.index);
+        const uint64_t bytes = static_cast<uint64_t>(frameValues) * 2u + TiffFile::kPageOverhead;
+        TiffFile file(name, bytes > options.bigTiffThreshold);
+        TiffFile::Page page;
+        page.width = format.width;
+        page.height = format.height;
+        page.pixels = const_cast<uint16_t*>(pixels); // native byte order: libtiff leaves it
+        const bool done = file.writePage(page) && file.close();
+        if (!done)
+            std::remove(name.c_str());
+        return done;
+    }
+    case FileKind::MultiTiff: {
+        TiffFile::Page page;
+        page.width = format.width;
+        page.height = format.height;
+        page.pixels = const_cast<uint16_t*>(pixels);
+        return multiTiff_->writePage(page);
+    }
+    case FileKind::VykRaw:
+        return raw_->append(pixels, frame.hasMetadata ? frame.metadata.data() : nullptr,
+                            frame.hasTimestamp ? frame.timestamp.data() : nullptr);
+    case FileKind::B16:
+        return B16File::write(fileNameFor(frame.index), format.width, format.height,
+                              format.bitDepth, pixels);
+    case FileKind::Dicom:
+        return DicomFile::write(fileNameFor(frame.index), dicomMono16(format, 1), pixels,
+                                series_, static_cast<uint32_t>(frame.index + 1));
+    case FileKind::MultiDicom:
+        // Native DICOM pixel data has a 32-bit length: a frame beyond it cannot be stored.
+        if (!DicomFile::fits(dicomMono16(format, static_cast<uint32_t>(dicomPartFrames_ + 1)))
+            || !dicomPart_->writeU16Array(pixels, frameValues))
+            return false;
+        ++dicomPartFrames_;
+        return true;
+    }
+    return false;
+}
+
+bool FileSequenceWriter::Impl::closeFiles()
+{
+    switch (kind) {
+    case FileKind::MultiTiff: {
+        const bool empty = multiTiff_->pageCount() == 0;
+        const bool closed = multiTiff_->close();
+        if (empty)
+            std::remove(path.c_str());
+        return closed || empty;
+    }
+    case FileKind::VykRaw:
+        return raw_->finish();
+    case FileKind::MultiDicom: {
+        bool done = dicomPart_->close() || !writing_;
+        if (dicomPartFrames_ > 0) {
+            // The frames that reached the part file completely go into the DICOM file,
+            // also after a failed write, so that what the written count says is there.
+            done = DicomFile::writeFromRawFile(path, dicomMono16(format, static_cast<uint32_t>(dicomPartFrames_)),
+                                               dicomPartPath(), 0, series_, 1) && done;
+        }
+        std::remove(dicomPartPath().c_str());
+        return done;
+    }
+    default:
+        return true;
+    }
+}
+
+void FileSequenceWriter::Impl::finish()
+{
+    std::lock_guard<std::mutex> finishLock(finishMutex_);
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finishing_ = true;
+    }
+    workReady_.notify_all();
+    thread_.join();
+}
+
+FileSequenceWriter::FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
+                                       uint32_t expectedCount, uint32_t bufferFrames)
+    : FileSequenceWriter(kind, path, format, expectedCount, bufferFrames, FileWriterOptions{})
+{
+}
+
+FileSequenceWriter::FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
+                                       uint32_t expectedCount, uint32_t bufferFrames,
+                                       const FileWriterOptions& options)
+    : d(std::make_unique<Impl>(kind, path, format, expectedCount, bufferFrames, options))
+{
+}
+
+FileSequenceWriter::~FileSequenceWriter()
+{
+    d->finish();
+}
+
+bool FileSequenceWriter::push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp)
+{
+    return d->push(pixels, metadata, timestamp);
+}
+
+void FileSequenceWriter::finish()
+{
+    d->finish();
+}
+
+int32_t FileSequenceWriter::errorStatus() const
+{
+    return d->error.load();
+}
+
+uint64_t FileSequenceWriter::acceptedCount() const
+{
+    return d->accepted.load();
+}
+
+uint64_t FileSequenceWriter::writtenCount() const
+{
+    return d->written.load();
+}
+
+std::string FileSequenceWriter::fileNameFor(uint64_t index) const
+{
+    return d->fileNameFor(index);
+}
+
+} // namespace vyksim

@@ -1,0 +1,51 @@
+// A TIFF file written page by page with libtiff: uncompressed, one strip per page.
+#ifndef VYK_TIFF_FILE_H
+#define VYK_TIFF_FILE_H
+
+#include <cstdint>
+#include <string>
+
+typedef struct tiff TIFF;
+
+namespace vyksim {
+
+// Owns one libtiff handle opened for writing.
+class TiffFile {
+public:
+    // One page: packed rows, samples in red-first order, host byte order.
+    struct Page {
+        uint32_t width = 0;           // pixels per row
+        uint32_t height = 0;          // rows
+        uint16_t samplesPerPixel = 1; // 1 grayscale, 3 RGB, 4 RGB plus alpha
+        uint16_t bitsPerSample = 16;  // 8 or 16
+        void* pixels = nullptr;       // width*height*samplesPerPixel samples; libtiff may
+                                      // byte-swap them in place, so they must be writable
+    };
+
+    // Creates (truncates) path, as BigTIFF when bigTiff is set; check ok() afterwards.
+    TiffFile(const std::string& path, bool bigTiff);
+    ~TiffFile(); // closes
+    TiffFile(const TiffFile&) = delete;
+    TiffFile& operator=(const TiffFile&) = delete;
+
+    // Bytes one page of this shape adds to a file, besides its pixels, at most.
+    static constexpr uint64_t kPageOverhead = 1024;
+
+    // True while the file is open and every page was written.
+    bool ok() const { return tiff_ != nullptr && !failed_; }
+    // Appends one page; false when libtiff refused it (the file is then failed).
+    bool writePage(const Page& page);
+    // Pages written so far.
+    uint32_t pageCount() const { return pages_; }
+    // Closes the file; false when anything failed since opening.
+    bool close();
+
+private:
+    TIFF* tiff_ = nullptr; // null once closed
+    bool failed_ = false;  // a page could not be written
+    uint32_t pages_ = 0;   // pages written
+};
+
+} // namespace vyksim
+
+#endif // VYK_TIFF_FILE_H
