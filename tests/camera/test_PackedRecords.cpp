@@ -10,6 +10,7 @@
 #include "camera/ImageMetadata.h"
 #include "camera/ImageTimestamp.h"
 #include "camera/SensorInfo.h"
+#include "vyk_conv.h"
 
 namespace vyk {
 namespace {
@@ -190,6 +191,21 @@ TEST(SensorInfoLayout, FieldsSitAtTheConversionLibraryOffsets) {
   std::memcpy(&last, reinterpret_cast<const uint8_t*>(&s) + 260, sizeof(last));
   EXPECT_EQ(last, 1037u);
   EXPECT_EQ(SensorInfo{}.wSize, 264);
+}
+
+TEST(SensorInfoLayout, CopiesByteForByteIntoTheConversionLibraryRecord) {
+  static_assert(sizeof(SensorInfo) == sizeof(VYK_SensorInfo));
+  const auto s = fromBytes<SensorInfo>(sensorInfoBytes());
+  VYK_SensorInfo c;
+  std::memcpy(&c, &s, sizeof(c));
+  EXPECT_EQ(c.wSize, 264);
+  EXPECT_EQ(c.iDarkOffset, -100);
+  EXPECT_EQ(c.wIMAGE_SIZE_Y_Offset, 16);
+  EXPECT_EQ(c.strColorCoeff.da32, 2.75);
+  EXPECT_EQ(c.iCamNum, 3);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(c.uCamera.hCamera), 0x0000123456789ABCull);
+  EXPECT_EQ(c.dwzzDummy1[0], 1000u);
+  EXPECT_EQ(c.dwzzDummy1[37], 1037u);
 }
 
 TEST(SensorInfoJson, RoundTripDropsTheHandle) {
