@@ -39,6 +39,7 @@ constexpr CodeText kTexts[] = {
     {0x8016000Cu, "Images were lost: the file writer could not keep up."},
     {0x8016000Du, "The camera must be armed first."},
     {0x4016000Eu, "Trigger not accepted: the camera is busy."},
+    {0x8016000Fu, "The file type or the pixel layout is not supported for export."},
 };
 
 } // namespace

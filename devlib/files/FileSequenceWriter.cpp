@@ -95,6 +95,7 @@ public:
 
     std::string fileNameFor(uint64_t index) const;
     bool push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp);
+    bool push(std::vector<uint16_t>&& pixels, const uint8_t* metadata, const uint8_t* timestamp);
     void finish();
     void setError(int32_t code);
 
@@ -110,6 +111,11 @@ public:
     std::atomic<uint64_t> written{0};  // frames on disk
 
 private:
+    // Checks for room (setting the overrun status when there is none) and, with
+    // wantSpare, hands frame a reusable pixel buffer. False: the frame is refused.
+    bool admit(QueuedFrame& frame, bool wantSpare);
+    // Fills in the blocks and queues the frame; false when finish() came in between.
+    bool enqueue(QueuedFrame& frame, const uint8_t* metadata, const uint8_t* timestamp);
     void run();                          // the writer thread
     bool writeFrame(const QueuedFrame& frame);
     bool closeFiles();                   // writer thread, after the last frame
@@ -118,7 +124,7 @@ private:
     std::mutex mutex_;                       // guards queue_, spare_, finishing_
     std::condition_variable workReady_;      // a frame was queued or finishing_ was set
     std::deque<QueuedFrame> queue_;          // guarded by mutex_; at most capacity frames
-    std::vector<std::vector<uint16_t>> spare_; // guarded by mutex_; pixel buffers for reuse
+    std::vector<std::vector<uint16_t>> spare_; // guarded by mutex_; at most capacity buffers for reuse
     bool finishing_ = false;                 // guarded by mutex_; no frames accepted any more
 
     std::mutex finishMutex_;                 // serialises finish(); guards thread_ joining
@@ -202,31 +208,25 @@ void FileSequenceWriter::Impl::setError(int32_t code)
         error.store(code);
 }
 
-bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metadata,
-                                    const uint8_t* timestamp)
+bool FileSequenceWriter::Impl::admit(QueuedFrame& frame, bool wantSpare)
 {
-    if (pixels == nullptr)
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (finishing_ || error.load() == VYK_ERR_FILE_IO)
         return false;
-    QueuedFrame frame;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (finishing_)
-            return false;
-        if (error.load() == VYK_ERR_FILE_IO)
-            return false;
-        if (queue_.size() >= capacity) {
-            setError(VYK_ERR_BUFFER_OVERRUN);
-            return false;
-        }
-        if (!spare_.empty()) {
-            frame.pixels = std::move(spare_.back());
-            spare_.pop_back();
-        }
+    if (queue_.size() >= capacity) {
+        setError(VYK_ERR_BUFFER_OVERRUN);
+        return false;
     }
-    // The copy runs outside the lock so the writer is never held up by it. With a single
-    // producer the queue can only shrink meanwhile, so the room found above stays.
-    frame.pixels.resize(frameValues);
-    std::memcpy(frame.pixels.data(), pixels, frameValues * sizeof(uint16_t));
+    if (wantSpare && !spare_.empty()) {
+        frame.pixels = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    return true;
+}
+
+bool FileSequenceWriter::Impl::enqueue(QueuedFrame& frame, const uint8_t* metadata,
+                                       const uint8_t* timestamp)
+{
     frame.hasMetadata = metadata != nullptr;
     if (frame.hasMetadata)
         std::memcpy(frame.metadata.data(), metadata, frame.metadata.size());
@@ -236,13 +236,47 @@ bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metad
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (finishing_)
-            return false; // finish() came from another thread while the frame was copied
+            return false; // finish() came from another thread after admit()
         frame.index = accepted.load();
         queue_.push_back(std::move(frame));
         accepted.fetch_add(1);
     }
     workReady_.notify_one();
     return true;
+}
+
+bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metadata,
+                                    const uint8_t* timestamp)
+{
+    if (pixels == nullptr)
+        return false;
+    QueuedFrame frame;
+    if (!admit(frame, true))
+        return false;
+    // The copy runs outside the lock so the writer is never held up by it. With a single
+    // producer the queue can only shrink meanwhile, so the room admit() found stays.
+    frame.pixels.resize(frameValues);
+    std::memcpy(frame.pixels.data(), pixels, frameValues * sizeof(uint16_t));
+    if (enqueue(frame, metadata, timestamp))
+        return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    spare_.push_back(std::move(frame.pixels));
+    return false;
+}
+
+bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_t* metadata,
+                                    const uint8_t* timestamp)
+{
+    if (pixels.size() != frameValues)
+        return false;
+    QueuedFrame frame;
+    if (!admit(frame, false))
+        return false;
+    frame.pixels = std::move(pixels);
+    if (enqueue(frame, metadata, timestamp))
+        return true;
+    pixels = std::move(frame.pixels); // refused: the caller keeps its frame
+    return false;
 }
 
 void FileSequenceWriter::Impl::run()
@@ -270,7 +304,8 @@ void FileSequenceWriter::Impl::run()
             }
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        spare_.push_back(std::move(frame.pixels));
+        if (spare_.size() < capacity) // frames handed over by move never take spares back
+            spare_.push_back(std::move(frame.pixels));
     }
     if (!closeFiles())
         setError(VYK_ERR_FILE_IO);
@@ -287,7 +322,7 @@ bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
         TiffFile::Page page;
         page.width = format.width;
         page.height = format.height;
-        page.pixels = const_cast<uint16_t*>(pixels); // native byte order: libtiff leaves it
+        page.pixels = pixels;
         const bool done = file.writePage(page) && file.close();
         if (!done)
             std::remove(name.c_str());
@@ -297,7 +332,7 @@ bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
         TiffFile::Page page;
         page.width = format.width;
         page.height = format.height;
-        page.pixels = const_cast<uint16_t*>(pixels);
+        page.pixels = pixels;
         return multiTiff_->writePage(page);
     }
     case FileKind::VykRaw:
@@ -382,6 +417,12 @@ FileSequenceWriter::~FileSequenceWriter()
 bool FileSequenceWriter::push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp)
 {
     return d->push(pixels, metadata, timestamp);
+}
+
+bool FileSequenceWriter::push(std::vector<uint16_t>&& pixels, const uint8_t* metadata,
+                              const uint8_t* timestamp)
+{
+    return d->push(std::move(pixels), metadata, timestamp);
 }
 
 void FileSequenceWriter::finish()

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vyksim {
 
@@ -67,6 +68,11 @@ public:
     // buffer is full or a write failed; errorStatus() then says why. Also false, with
     // the status unchanged, for null pixels or after finish().
     bool push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp);
+
+    // The same, taking over a frame the caller already copied (width*height values;
+    // another size is refused like null pixels), so the pixels are not copied again.
+    // pixels is left untouched when the frame is refused.
+    bool push(std::vector<uint16_t>&& pixels, const uint8_t* metadata, const uint8_t* timestamp);
 
     // Writes every queued frame, closes the files and joins the writer thread. Idempotent.
     void finish();

@@ -57,7 +57,7 @@ std::vector<uint16_t> asWords(const std::vector<uint8_t>& bytes)
 }
 
 int32_t writeTiff(const std::string& name, const ImageLayout& layout, uint32_t width,
-                  uint32_t height, std::vector<uint8_t>& pixels)
+                  uint32_t height, const std::vector<uint8_t>& pixels)
 {
     const bool big = pixels.size() + vyksim::TiffFile::kPageOverhead > 0xFFFFFFFFull;
     bool done = false;
@@ -86,7 +86,7 @@ int32_t writeDicom(const std::string& name, const ImageLayout& layout, uint32_t 
     image.bitsAllocated = layout.bitsPerSample();
     image.bitsStored = significantBits(layout, metadata);
     if (!vyksim::DicomFile::fits(image))
-        return VYK_ERR_NOT_SUPPORTED;
+        return VYK_ERR_EXPORT_FORMAT;
     const void* pixels = packed.data();
     std::vector<uint8_t> rgb;
     if (layout.channels() == 4) {
@@ -127,9 +127,9 @@ int32_t exportImage(const void* data, uint32_t width, uint16_t height, const cha
     const bool tiff = suffix == "tif" || suffix == "tiff";
     const bool mono16Only = suffix == "b16" || suffix == "raw";
     if (!tiff && !mono16Only && suffix != "dcm")
-        return VYK_ERR_NOT_SUPPORTED;
+        return VYK_ERR_EXPORT_FORMAT;
     if (mono16Only && !(layout->isMono() && layout->bitsPerSample() == 16))
-        return VYK_ERR_NOT_SUPPORTED;
+        return VYK_ERR_EXPORT_FORMAT;
 
     std::vector<uint8_t> packed = layout->packed(data, width, height, colourOrder == 1);
     if (tiff)

@@ -38,9 +38,10 @@ bool TiffFile::writePage(const Page& page)
         const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
         good = TIFFSetField(tiff_, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
-    // One strip holding the whole page: a single large write, no per-row calls.
+    // One strip holding the whole page, handed to the file as it is: uncompressed data in
+    // the file's (native) byte order needs no encoding, so no copy through libtiff's buffer.
     good = good
-        && TIFFWriteEncodedStrip(tiff_, 0, page.pixels, static_cast<tmsize_t>(stripBytes))
+        && TIFFWriteRawStrip(tiff_, 0, const_cast<void*>(page.pixels), static_cast<tmsize_t>(stripBytes))
             == static_cast<tmsize_t>(stripBytes);
     good = good && TIFFWriteDirectory(tiff_);
     if (!good) {

@@ -12,14 +12,14 @@ namespace vyksim {
 // Owns one libtiff handle opened for writing.
 class TiffFile {
 public:
-    // One page: packed rows, samples in red-first order, host byte order.
+    // One page: packed rows, samples in red-first order, host byte order (the file is
+    // written in host byte order, which every TIFF reader accepts).
     struct Page {
         uint32_t width = 0;           // pixels per row
         uint32_t height = 0;          // rows
         uint16_t samplesPerPixel = 1; // 1 grayscale, 3 RGB, 4 RGB plus alpha
         uint16_t bitsPerSample = 16;  // 8 or 16
-        void* pixels = nullptr;       // width*height*samplesPerPixel samples; libtiff may
-                                      // byte-swap them in place, so they must be writable
+        const void* pixels = nullptr; // width*height*samplesPerPixel samples
     };
 
     // Creates (truncates) path, as BigTIFF when bigTiff is set; check ok() afterwards.

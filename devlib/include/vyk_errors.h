@@ -43,5 +43,6 @@
 #define VYK_ERR_BUFFER_OVERRUN        ((int32_t)0x8016000Cu) /* frames lost: the writer could not keep up */
 #define VYK_ERR_NOT_ARMED             ((int32_t)0x8016000Du) /* camera must be armed first */
 #define VYK_ERR_TRIGGER_REJECTED      ((int32_t)0x4016000Eu) /* warning: trigger not accepted while busy */
+#define VYK_ERR_EXPORT_FORMAT         ((int32_t)0x8016000Fu) /* export: file suffix or layout not supported */
 
 #endif /* VYK_ERRORS_H */

@@ -5,6 +5,7 @@
  *                     (8/16-bit) or RGBA (8-bit, "C_08_A") whatever the buffer order
  *   ".b16"            B16 (see docs/file-formats.md): "M_16" only
  *   ".dcm"            DICOM secondary capture: mono MONOCHROME2 8/16-bit, colour RGB
+ *                     (the alpha sample of "C_08_A" is dropped)
  *   ".raw"            the raw sequence format with this one image (16-bit mono only)
  * The given name is written as it is; picking a free name is the caller's duty. */
 #ifndef VYK_EXPORT_H
@@ -29,10 +30,11 @@ extern "C" {
  *   colourOrder 1: blue first (BGR, BGRA) or a mono layout; 0: red first (RGB, RGBA)
  *   fileName    the file to write, 8-bit string; its suffix selects the file type
  *   flag        must be 1 (reserved)
- *   metadata    the image's 69-byte metadata block, or NULL. Kept in the file where the
- *               format has room for it (TIFF tag, raw sequence slot); ignored otherwise.
+ *   metadata    the image's 69-byte metadata block, or NULL. A ".raw" file keeps it whole;
+ *               its bit resolution (byte 48) becomes the significant bits stored by
+ *               ".b16", ".raw" and ".dcm" (BitsStored) files when it fits the samples.
  * Failures: VYK_ERR_NULL_POINTER (data or fileName missing), VYK_ERR_INVALID_ARGUMENT
- * (zero size, unknown layout, flag not 1, colour order not 0/1), VYK_ERR_NOT_SUPPORTED
+ * (zero size, unknown layout, flag not 1, colour order not 0/1), VYK_ERR_EXPORT_FORMAT
  * (unknown suffix, or a layout the file type cannot hold), VYK_ERR_FILE_IO (the file
  * could not be written; no partial file is left behind). */
 int32_t VYK_RecorderExportImage(const void* data, uint32_t width, uint16_t height,

@@ -203,7 +203,7 @@ TEST(ExportImageB16, Mono16OnlyWithHeader)
         const std::string other = dir.file(std::string("no_") + l.code + ".b16");
         const std::vector<uint8_t> buf = buffer(l);
         EXPECT_EQ(VYK_RecorderExportImage(buf.data(), kWidth, kHeight, l.code, l.colourOrder,
-                                          other.c_str(), 1, nullptr), VYK_ERR_NOT_SUPPORTED) << describe(l);
+                                          other.c_str(), 1, nullptr), VYK_ERR_EXPORT_FORMAT) << describe(l);
         EXPECT_FALSE(std::filesystem::exists(other));
     }
 }
@@ -244,8 +244,8 @@ TEST(ExportImageRefusals, BadArgumentsWriteNothing)
         int32_t expected;
     };
     const Case cases[] = {
-        {"a.png", data.data(), kWidth, kHeight, "M_16", 1, 1, VYK_ERR_NOT_SUPPORTED},
-        {"noSuffix", data.data(), kWidth, kHeight, "M_16", 1, 1, VYK_ERR_NOT_SUPPORTED},
+        {"a.png", data.data(), kWidth, kHeight, "M_16", 1, 1, VYK_ERR_EXPORT_FORMAT},
+        {"noSuffix", data.data(), kWidth, kHeight, "M_16", 1, 1, VYK_ERR_EXPORT_FORMAT},
         {"b.tif", data.data(), kWidth, kHeight, "M_12", 1, 1, VYK_ERR_INVALID_ARGUMENT},
         {"c.tif", data.data(), kWidth, kHeight, "m_16", 1, 1, VYK_ERR_INVALID_ARGUMENT},
         {"d.tif", data.data(), kWidth, kHeight, "M_16", 1, 0, VYK_ERR_INVALID_ARGUMENT},
@@ -263,7 +263,7 @@ TEST(ExportImageRefusals, BadArgumentsWriteNothing)
     }
     EXPECT_EQ(VYK_RecorderExportImage(data.data(), kWidth, kHeight, "M_16", 1, nullptr, 1, nullptr),
               VYK_ERR_NULL_POINTER);
-    EXPECT_TRUE(VYK_FAILED(VYK_ERR_NOT_SUPPORTED));
+    EXPECT_TRUE(VYK_FAILED(VYK_ERR_EXPORT_FORMAT));
 }
 
 TEST(ExportImageRefusals, UnwritablePlaceIsAFileError)

@@ -199,6 +199,31 @@ TEST(FileSequenceWriterTiff, MultiPageHoldsFramesInOrder)
     }
 }
 
+TEST(FileSequenceWriterTiff, FramesHandedOverByMove)
+{
+    TempDir dir;
+    const std::string path = dir.file("moved.tif");
+    FileSequenceWriter writer(FileKind::MultiTiff, path, format12(), 3, 4);
+    std::vector<std::vector<uint16_t>> frames;
+    for (uint32_t i = 0; i < 3; ++i) {
+        frames.push_back(makeFrame(kWidth, kHeight, 200 + i, 12));
+        std::vector<uint16_t> copy = frames.back();
+        ASSERT_TRUE(writer.push(std::move(copy), nullptr, nullptr));
+    }
+    std::vector<uint16_t> wrongSize(kWidth * kHeight - 1, 5);
+    EXPECT_FALSE(writer.push(std::move(wrongSize), nullptr, nullptr));
+    EXPECT_EQ(wrongSize.size(), kWidth * kHeight - 1); // a refused frame stays with the caller
+    EXPECT_EQ(writer.errorStatus(), 0);
+    writer.finish();
+    std::vector<uint16_t> late = frames[0];
+    EXPECT_FALSE(writer.push(std::move(late), nullptr, nullptr));
+    EXPECT_EQ(late, frames[0]);
+    const auto pages = vyktest::readTiff(path);
+    ASSERT_EQ(pages.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(vyktest::words(pages[i].bytes), frames[i]);
+}
+
 TEST(FileSequenceWriterTiff, BigTiffChosenWhenEstimatePassesThreshold)
 {
     // Estimated size: 16 + count * (frame bytes + page overhead).
@@ -542,4 +567,45 @@ TEST(FileSequenceWriterThreads, FinishFromAnotherThreadLosesNoAcceptedFrame)
     const int32_t status = writer.errorStatus();
     EXPECT_TRUE(status == 0 || status == VYK_ERR_BUFFER_OVERRUN);
     EXPECT_EQ(vyktest::readTiff(path).size(), writer.writtenCount());
+}
+
+TEST(FileSequenceWriterTools, StandardToolsReadRecordings)
+{
+    TempDir dir;
+    const std::string tif = dir.file("rec.tif");
+    const std::string dcm = dir.file("rec.dcm");
+    FileWriterOptions bigTiff;
+    bigTiff.bigTiffThreshold = 0; // force BigTIFF: the tool must read that too
+    {
+        FileSequenceWriter tiffWriter(FileKind::MultiTiff, tif, format12(), 2, 4, bigTiff);
+        FileSequenceWriter dicomWriter(FileKind::MultiDicom, dcm, format12(), 2, 4);
+        for (uint32_t i = 0; i < 2; ++i) {
+            const auto frame = makeFrame(kWidth, kHeight, i, 12);
+            ASSERT_TRUE(tiffWriter.push(frame.data(), nullptr, nullptr));
+            ASSERT_TRUE(dicomWriter.push(frame.data(), nullptr, nullptr));
+        }
+    }
+    bool ran = false;
+    if (vyktest::haveTool("tiffinfo")) {
+        ran = true;
+        const vyktest::CommandResult r = vyktest::runCommand("tiffinfo '" + tif + "'");
+        EXPECT_EQ(r.status, 0) << r.output;
+        // Two directories, both 13 x 7 with 16-bit samples.
+        size_t pages = 0;
+        for (size_t at = r.output.find("Image Width: 13 Image Length: 7"); at != std::string::npos;
+             at = r.output.find("Image Width: 13 Image Length: 7", at + 1))
+            ++pages;
+        EXPECT_EQ(pages, 2u) << r.output;
+        EXPECT_NE(r.output.find("Bits/Sample: 16"), std::string::npos) << r.output;
+    }
+    if (vyktest::haveTool("dcmdump")) {
+        ran = true;
+        const vyktest::CommandResult r = vyktest::runCommand("dcmdump '" + dcm + "'");
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("(0028,0008) IS [2]"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("(0028,0101) US 12"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("MONOCHROME2"), std::string::npos) << r.output;
+    }
+    if (!ran)
+        GTEST_SKIP() << "neither tiffinfo nor dcmdump is installed";
 }
