@@ -1,0 +1,302 @@
+#include "Converter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "BayerDemosaic.h"
+#include "RowParallel.h"
+#include "Sharpener.h"
+#include "WhiteBalance.h"
+
+namespace vykconv {
+
+namespace {
+
+constexpr uint32_t kSharpenFlags = VYKCONV_FLAG_SHARPEN | VYKCONV_FLAG_ADAPTIVE_SHARPEN;
+
+int dataBits(const VYK_SensorInfo& info) { return info.iDataBits; }
+
+std::array<double, 9> colorMatrix(const VYK_SensorInfo& info)
+{
+    const VYK_ColorCoeff& m = info.strColorCoeff;
+    return {m.da11, m.da12, m.da13, m.da21, m.da22, m.da23, m.da31, m.da32, m.da33};
+}
+
+// Smallest and largest raw value of a frame, values above maxCode counting as maxCode.
+std::pair<int32_t, int32_t> frameRange(const uint16_t* src, int width, int height, int32_t maxCode)
+{
+    std::pair<int32_t, int32_t> bands[2] = {{maxCode, 0}, {maxCode, 0}};
+    RowParallel::run(height, static_cast<size_t>(width), [&](int y0, int y1) {
+        const uint16_t* p = src + static_cast<size_t>(y0) * static_cast<size_t>(width);
+        const size_t n = static_cast<size_t>(y1 - y0) * static_cast<size_t>(width);
+        uint16_t lo = 0xFFFF, hi = 0;
+        for (size_t i = 0; i < n; ++i) {
+            lo = std::min(lo, p[i]);
+            hi = std::max(hi, p[i]);
+        }
+        bands[y0 == 0 ? 0 : 1] = {std::min<int32_t>(lo, maxCode), std::min<int32_t>(hi, maxCode)};
+    });
+    return {std::min(bands[0].first, bands[1].first), std::max(bands[0].second, bands[1].second)};
+}
+
+uint8_t* outputRow(uint8_t* dst, const OutputLayout& layout, int y, bool flip)
+{
+    return dst + static_cast<size_t>(layout.outputRow(y, flip)) * layout.rowPitch;
+}
+
+void zeroPadding(uint8_t* row, const OutputLayout& layout)
+{
+    const size_t used = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.channels);
+    if (layout.rowPitch > used)
+        std::memset(row + used, 0, layout.rowPitch - used);
+}
+
+// Runs the sharpening stage from a finished, unpadded 8-bit plane: emit(y, row) gets
+// each sharpened row (width x channels bytes).
+template <typename Emit>
+void sharpenPlane(const std::vector<uint8_t>& plane, const OutputLayout& layout, bool adaptive, Emit emit)
+{
+    const size_t rowBytes = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.channels);
+    RowParallel::run(layout.height, static_cast<size_t>(layout.width), [&](int y0, int y1) {
+        std::vector<uint8_t> out(rowBytes);
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* row = plane.data() + static_cast<size_t>(y) * rowBytes;
+            const uint8_t* above = y > 0 ? row - rowBytes : row;
+            const uint8_t* below = y + 1 < layout.height ? row + rowBytes : row;
+            Sharpener::sharpenRow(above, row, below, layout.width, layout.channels, adaptive, out.data());
+            emit(y, out.data());
+        }
+    });
+}
+
+} // namespace
+
+Converter::Converter(int32_t mode, const VYK_SensorInfo& info) : mode_(mode), info_(info), lut_(LutFile::grey())
+{
+    std::memset(&params_, 0, sizeof params_);
+    params_.wSize = sizeof(VYKCONV_Params);
+    params_.iMinLimit = 0;
+    params_.iMaxLimit = (1 << dataBits(info)) - 1;
+    params_.iGamma = 100;
+    params_.iContrast = 0;
+    params_.iColorTemperature = WhiteBalance::kReferenceTemperature;
+}
+
+int32_t Converter::checkSensorInfo(const VYK_SensorInfo& info)
+{
+    if (info.wSize != sizeof(VYK_SensorInfo))
+        return VYK_ERR_WRONG_SIZE;
+    if (info.iDataBits < 1 || info.iDataBits > 16)
+        return VYK_ERR_INVALID_ARGUMENT;
+    for (double v : colorMatrix(info))
+        if (!std::isfinite(v))
+            return VYK_ERR_INVALID_ARGUMENT;
+    return VYK_NOERROR;
+}
+
+int32_t Converter::checkParams(const VYKCONV_Params& p)
+{
+    if (p.wSize != sizeof(VYKCONV_Params))
+        return VYK_ERR_WRONG_SIZE;
+    auto within = [](int32_t v, int32_t lo, int32_t hi) { return v >= lo && v <= hi; };
+    const bool ok = within(p.iGamma, 1, 1000) && within(p.iContrast, -100, 100)
+                    && within(p.iColorTemperature, 1000, 20000) && within(p.iColorTint, -100, 100)
+                    && within(p.iColorSaturation, -100, 100) && within(p.iColorVibrance, -100, 100);
+    return ok ? VYK_NOERROR : VYK_ERR_INVALID_ARGUMENT;
+}
+
+void Converter::setSensorInfo(const VYK_SensorInfo& info)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    info_ = info;
+}
+
+VYKCONV_Params Converter::params()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return params_;
+}
+
+void Converter::setParams(const VYKCONV_Params& params)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    params_ = params;
+}
+
+int32_t Converter::loadLut(int32_t kind, const char* path)
+{
+    LutFile::Table table;
+    const int32_t rc = LutFile::load(kind, path, table);
+    if (rc != VYK_NOERROR)
+        return rc;
+    std::lock_guard<std::mutex> lock(mutex_);
+    lut_ = table;
+    return VYK_NOERROR;
+}
+
+void Converter::waitIdle()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+}
+
+void Converter::prepareTone(uint32_t flags, const OutputLayout& layout, const uint16_t* src)
+{
+    const int bits = dataBits(info_);
+    int32_t lo = params_.iMinLimit;
+    int32_t hi = params_.iMaxLimit;
+    if (flags & VYKCONV_FLAG_AUTO_MINMAX) {
+        const auto range = frameRange(src, layout.width, layout.height, (1 << bits) - 1);
+        lo = range.first;
+        hi = range.second;
+        if (hi <= lo && lo > 0)
+            lo = hi - 1; // a flat frame maps to white
+    }
+    tone_.configure(bits, lo, hi, params_.iGamma, params_.iContrast);
+}
+
+void Converter::prepareColor(bool withMatrix)
+{
+    const auto gains = WhiteBalance::gains(params_.iColorTemperature, params_.iColorTint);
+    if (withMatrix)
+        transform_.configure(gains, colorMatrix(info_), params_.iColorSaturation, params_.iColorVibrance,
+                             dataBits(info_));
+    else
+        transform_.configure(gains, {}, 0, 0, dataBits(info_));
+}
+
+void Converter::convert8(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src, uint8_t* dst)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    prepareTone(flags, layout, src);
+    if (mode_ == VYKCONV_MODE_COLOR)
+        convertColor8(flags, pattern, layout, src, dst);
+    else
+        convertMonoLike(flags, layout, src, dst);
+}
+
+void Converter::colorize(const uint8_t* index, const OutputLayout& layout, uint8_t* out) const
+{
+    const int c = layout.channels;
+    const int r = layout.redIndex;
+    const int b = layout.blueIndex;
+    for (int x = 0; x < layout.width; ++x) {
+        const auto& e = lut_[index[x]];
+        uint8_t* p = out + static_cast<size_t>(x) * static_cast<size_t>(c);
+        p[r] = e[0];
+        p[1] = e[1];
+        p[b] = e[2];
+    }
+    if (layout.hasAlpha)
+        for (int x = 0; x < layout.width; ++x)
+            out[static_cast<size_t>(x) * 4u + 3u] = 255;
+}
+
+void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, const uint16_t* src, uint8_t* dst)
+{
+    const bool mono = mode_ == VYKCONV_MODE_MONO;
+    const bool flip = (flags & VYKCONV_FLAG_FLIP_VERTICAL) != 0;
+    const size_t width = static_cast<size_t>(layout.width);
+    // Hands a finished 8-bit mono row to the destination.
+    auto emit = [&](int y, const uint8_t* row) {
+        uint8_t* out = outputRow(dst, layout, y, flip);
+        if (mono) {
+            if (out != row)
+                std::memcpy(out, row, width);
+        } else {
+            colorize(row, layout, out);
+        }
+        zeroPadding(out, layout);
+    };
+    if (flags & kSharpenFlags) {
+        std::vector<uint8_t> plane(width * static_cast<size_t>(layout.height));
+        RowParallel::run(layout.height, width, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y)
+                tone_.mapRaw(src + static_cast<size_t>(y) * width, plane.data() + static_cast<size_t>(y) * width,
+                             layout.width);
+        });
+        OutputLayout planeLayout = layout;
+        planeLayout.channels = 1;
+        sharpenPlane(plane, planeLayout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, emit);
+        return;
+    }
+    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+        std::vector<uint8_t> row(mono ? 0 : width);
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* target = mono ? outputRow(dst, layout, y, flip) : row.data();
+            tone_.mapRaw(src + static_cast<size_t>(y) * width, target, layout.width);
+            emit(y, target);
+        }
+    });
+}
+
+void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src,
+                              uint8_t* dst)
+{
+    prepareColor(true);
+    const bool flip = (flags & VYKCONV_FLAG_FLIP_VERTICAL) != 0;
+    const bool sharpen = (flags & kSharpenFlags) != 0;
+    const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
+    const size_t width = static_cast<size_t>(layout.width);
+    const size_t rowBytes = width * static_cast<size_t>(layout.channels);
+    std::vector<uint8_t> plane(sharpen ? rowBytes * static_cast<size_t>(layout.height) : 0);
+    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+        BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, tone_.maxCode());
+        std::vector<int32_t> rgb(width * 3u);
+        int32_t* r = rgb.data();
+        int32_t* g = r + width;
+        int32_t* b = g + width;
+        for (int y = y0; y < y1; ++y) {
+            demosaic.row(y, r, g, b);
+            transform_.apply(r, g, b, layout.width);
+            uint8_t* out = sharpen ? plane.data() + static_cast<size_t>(y) * rowBytes : outputRow(dst, layout, y, flip);
+            tone_.mapClamped(r, out + layout.redIndex, layout.channels, layout.width);
+            tone_.mapClamped(g, out + 1, layout.channels, layout.width);
+            tone_.mapClamped(b, out + layout.blueIndex, layout.channels, layout.width);
+            if (layout.hasAlpha)
+                for (size_t x = 0; x < width; ++x)
+                    out[x * 4u + 3u] = 255;
+            if (!sharpen)
+                zeroPadding(out, layout);
+        }
+    });
+    if (sharpen)
+        sharpenPlane(plane, layout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, [&](int y, const uint8_t* row) {
+            uint8_t* out = outputRow(dst, layout, y, flip);
+            std::memcpy(out, row, rowBytes);
+            zeroPadding(out, layout);
+        });
+}
+
+void Converter::convert16(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src, uint16_t* dst)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    prepareColor(false);
+    const bool flip = (flags & VYKCONV_FLAG_FLIP_VERTICAL) != 0;
+    const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
+    const size_t width = static_cast<size_t>(layout.width);
+    const int maxCode = (1 << dataBits(info_)) - 1;
+    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+        BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, maxCode);
+        std::vector<int32_t> rgb(width * 3u);
+        int32_t* r = rgb.data();
+        int32_t* g = r + width;
+        int32_t* b = g + width;
+        for (int y = y0; y < y1; ++y) {
+            demosaic.row(y, r, g, b);
+            transform_.apply(r, g, b, layout.width);
+            uint16_t* out = dst + static_cast<size_t>(layout.outputRow(y, flip)) * layout.rowPitch;
+            uint16_t* outR = out + layout.redIndex;
+            uint16_t* outB = out + layout.blueIndex;
+            for (size_t x = 0; x < width; ++x) {
+                outR[x * 3u] = static_cast<uint16_t>(r[x]);
+                out[x * 3u + 1u] = static_cast<uint16_t>(g[x]);
+                outB[x * 3u] = static_cast<uint16_t>(b[x]);
+            }
+            std::fill(out + width * 3u, out + layout.rowPitch, uint16_t{0});
+        }
+    });
+}
+
+} // namespace vykconv

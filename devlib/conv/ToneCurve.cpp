@@ -1,0 +1,109 @@
+#include "ToneCurve.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vykconv {
+
+namespace {
+
+// Fraction bits of the linear ramp's scale. (hi - lo) x scale stays below 255 x 2^22
+// plus rounding, well inside 32 bits.
+constexpr int kScaleShift = 22;
+
+// Limits are kept within this magnitude so that hi - lo cannot overflow.
+constexpr int32_t kLimitBound = 1 << 20;
+
+// Contrast as a slope around mid-grey: -100 flattens to grey, +100 steepens four-fold.
+double contrastSlope(int32_t contrast)
+{
+    return contrast <= 0 ? 1.0 + contrast / 100.0 : 1.0 + 3.0 * contrast / 100.0;
+}
+
+} // namespace
+
+bool ToneCurve::configure(int bits, int32_t minLimit, int32_t maxLimit, int32_t gammaX100, int32_t contrast)
+{
+    const int32_t lo = std::clamp(minLimit, -kLimitBound, kLimitBound);
+    const int32_t hi = std::max(std::clamp(maxLimit, -kLimitBound, kLimitBound), lo + 1);
+    const int32_t gamma = std::max(gammaX100, 1);
+    const int32_t contr = std::clamp(contrast, -100, 100);
+    if (bits == bits_ && lo == lo_ && hi == hi_ && gamma == gamma_ && contr == contrast_)
+        return false;
+    bits_ = bits;
+    lo_ = lo;
+    hi_ = hi;
+    gamma_ = gamma;
+    contrast_ = contr;
+    maxCode_ = (1 << bits) - 1;
+    linear_ = gamma == 100 && contr == 0;
+    if (linear_) {
+        const double range = static_cast<double>(hi) - lo;
+        scale_ = static_cast<uint32_t>(std::lround(255.0 * (1 << kScaleShift) / range));
+        table_.clear();
+        table_.shrink_to_fit();
+        return true;
+    }
+    table_.resize(static_cast<size_t>(maxCode_) + 1u);
+    // Below lo and above hi the curve is flat: evaluate only the ramp.
+    const uint8_t low = static_cast<uint8_t>(std::lround(evaluate(lo)));
+    const uint8_t high = static_cast<uint8_t>(std::lround(evaluate(hi)));
+    for (int v = 0; v <= maxCode_; ++v) {
+        if (v <= lo)
+            table_[static_cast<size_t>(v)] = low;
+        else if (v >= hi)
+            table_[static_cast<size_t>(v)] = high;
+        else
+            table_[static_cast<size_t>(v)] = static_cast<uint8_t>(std::lround(evaluate(v)));
+    }
+    return true;
+}
+
+double ToneCurve::evaluate(int value) const
+{
+    const int32_t v = std::clamp<int32_t>(std::min(value, maxCode_), lo_, hi_);
+    double x = (static_cast<double>(v) - lo_) / (static_cast<double>(hi_) - lo_);
+    if (gamma_ != 100)
+        x = std::pow(x, 100.0 / gamma_);
+    if (contrast_ != 0)
+        x = 0.5 + (x - 0.5) * contrastSlope(contrast_);
+    return std::clamp(x, 0.0, 1.0) * 255.0;
+}
+
+void ToneCurve::mapRaw(const uint16_t* src, uint8_t* dst, int n) const
+{
+    const int32_t top = maxCode_;
+    if (linear_) {
+        const int32_t lo = lo_;
+        const int32_t hi = hi_;
+        const uint32_t scale = scale_;
+        for (int i = 0; i < n; ++i) {
+            int32_t v = std::min<int32_t>(src[i], top);
+            v = std::min(std::max(v, lo), hi);
+            dst[i] = static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
+        }
+        return;
+    }
+    const uint8_t* table = table_.data();
+    for (int i = 0; i < n; ++i)
+        dst[i] = table[std::min<int32_t>(src[i], top)];
+}
+
+void ToneCurve::mapClamped(const int32_t* src, uint8_t* dst, int stride, int n) const
+{
+    if (linear_) {
+        const int32_t lo = lo_;
+        const int32_t hi = hi_;
+        const uint32_t scale = scale_;
+        for (int i = 0; i < n; ++i) {
+            const int32_t v = std::min(std::max(src[i], lo), hi);
+            dst[i * stride] = static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
+        }
+        return;
+    }
+    const uint8_t* table = table_.data();
+    for (int i = 0; i < n; ++i)
+        dst[i * stride] = table[src[i]];
+}
+
+} // namespace vykconv
