@@ -1,0 +1,262 @@
+// The moving test scene: static part precomputed, objects and noise drawn per image.
+#include "SceneRenderer.h"
+
+#include "FrameStamp.h"
+#include "kv2_cam.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vyksim {
+
+namespace {
+
+// xorshift64*: fast, seedable, good enough for noise offsets and table contents.
+inline uint64_t nextRandom(uint64_t& state)
+{
+    state ^= state >> 12;
+    state ^= state << 25;
+    state ^= state >> 27;
+    return state * 2685821657736338717ull;
+}
+
+// A non-zero generator state derived from two numbers (splitmix64 finaliser).
+uint64_t seedState(uint64_t a, uint64_t b)
+{
+    uint64_t z = a * 0x9E3779B97F4A7C15ull + b + 0x632BE59BD9B4E019ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return z != 0 ? z : 0x2545F4914F6CDD1Dull;
+}
+
+// Radiance (0..1) of the moving discs per channel: mono, red, green, blue.
+constexpr float kDiscRadiance[3][4] = {
+    {0.85f, 0.95f, 0.15f, 0.10f},
+    {0.60f, 0.10f, 0.90f, 0.15f},
+    {0.40f, 0.15f, 0.20f, 0.95f},
+};
+constexpr float kBarRadiance = 0.03f;
+
+inline uint16_t clampCount(int32_t value, int32_t maxValue)
+{
+    return static_cast<uint16_t>(value < 0 ? 0 : (value > maxValue ? maxValue : value));
+}
+
+} // namespace
+
+SceneRenderer::SceneRenderer(const CameraConfig& config)
+    : config_(config)
+{
+}
+
+int SceneRenderer::channelAt(uint32_t sensorX, uint32_t sensorY) const
+{
+    if (!config_.color)
+        return 0;
+    const unsigned cell = ((sensorY & 1u) << 1) | (sensorX & 1u);
+    const unsigned colour = (config_.colorPattern >> (4 * cell)) & 0xFu;
+    return colour == 1 ? 1 : (colour == 4 ? 3 : 2);
+}
+
+const std::vector<uint16_t>& SceneRenderer::sensorScene(uint16_t format)
+{
+    std::vector<uint16_t>& scene = scenes_[format == 1 ? 1 : 0];
+    if (!scene.empty())
+        return scene;
+    uint16_t w = 0;
+    uint16_t h = 0;
+    CameraSettings::formatSize(config_, format, w, h);
+    scene.resize(size_t(w) * h);
+    const float fw = w;
+    const float fh = h;
+    for (uint32_t y = 0; y < h; ++y) {
+        // A line sensor shows the grey-level strip.
+        const float v = h > 1 ? y / (fh - 1.0f) : 0.08f;
+        for (uint32_t x = 0; x < w; ++x) {
+            const float u = w > 1 ? x / (fw - 1.0f) : 0.5f;
+            const int channel = channelAt(x, y);
+            float s = 0.06f + 0.5f * u * (0.4f + 0.6f * v);
+            // Concentric rings fading outwards.
+            const float du = (x - 0.3f * fw) / std::max(fh, 64.0f);
+            const float dv = (h > 1 ? (y - 0.62f * fh) / fh : 1.0f);
+            const float r = std::sqrt(du * du + dv * dv);
+            if (r < 0.22f) {
+                const float f = r * 14.0f;
+                const float tri = std::fabs(f - std::floor(f) - 0.5f) * 2.0f;
+                s += 0.3f * tri * (1.0f - r / 0.22f);
+            }
+            // Grey-level strip of ten steps.
+            if (v >= 0.04f && v <= 0.12f && u >= 0.05f && u < 0.95f)
+                s = 0.095f * (1.0f + std::floor((u - 0.05f) / 0.09f));
+            if (channel != 0) {
+                // Colour: background tinted red to the right and blue to the left;
+                // six colour patches near the bottom.
+                const float tint[4] = {1.0f, 0.5f + 0.5f * u, 0.85f, 1.0f - 0.5f * u};
+                s *= tint[channel];
+                if (v >= 0.8f && v <= 0.92f && u >= 0.1f && u < 0.88f) {
+                    static const float patches[6][4] = {
+                        {0, 0.8f, 0.05f, 0.05f}, {0, 0.05f, 0.8f, 0.05f}, {0, 0.05f, 0.05f, 0.8f},
+                        {0, 0.8f, 0.8f, 0.05f},  {0, 0.05f, 0.8f, 0.8f},  {0, 0.8f, 0.05f, 0.8f},
+                    };
+                    const int patch = std::min(5, static_cast<int>((u - 0.1f) / 0.13f));
+                    s = patches[patch][channel];
+                }
+            }
+            s = std::min(1.0f, std::max(0.0f, s));
+            scene[size_t(y) * w + x] = static_cast<uint16_t>(s * 65535.0f + 0.5f);
+        }
+    }
+    return scene;
+}
+
+std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& settings, double readoutS)
+{
+    auto setup = std::make_shared<FrameSetup>();
+    setup->settings = settings;
+    setup->binHorz = settings.binHorz & VYK_BINNING_FACTOR_MASK;
+    setup->binVert = settings.binVert & VYK_BINNING_FACTOR_MASK;
+    setup->average = (settings.binHorz & VYK_BINNING_AVERAGE) != 0;
+    setup->width = uint32_t(settings.roiX1) - settings.roiX0 + 1;
+    setup->height = uint32_t(settings.roiY1) - settings.roiY0 + 1;
+    setup->bitDepth = CameraConfig::bitsOfFlag(settings.pixelFormat);
+    setup->maxValue = static_cast<uint16_t>((1u << setup->bitDepth) - 1u);
+    setup->readoutS = readoutS;
+    const double depthScale = std::ldexp(1.0, int(setup->bitDepth) - int(config_.bitDepth));
+    setup->offset = static_cast<int32_t>(std::lround(config_.darkOffset * depthScale));
+
+    const std::vector<uint16_t>& scene = sensorScene(settings.sensorFormat);
+    uint16_t sensorWidth = 0;
+    uint16_t sensorHeight = 0;
+    CameraSettings::formatSize(config_, settings.sensorFormat, sensorWidth, sensorHeight);
+    (void)sensorHeight; // rows are addressed through the validated ROI
+    const uint32_t cell = uint32_t(setup->binHorz) * setup->binVert;
+    const float toCounts = float(setup->maxValue) / (65535.0f * float(cell));
+    const uint32_t sx0 = (settings.roiX0 - 1u) * setup->binHorz;
+    const uint32_t sy0 = (settings.roiY0 - 1u) * setup->binVert;
+    setup->base.resize(size_t(setup->width) * setup->height);
+    for (uint32_t oy = 0; oy < setup->height; ++oy) {
+        for (uint32_t ox = 0; ox < setup->width; ++ox) {
+            uint32_t sum = 0;
+            for (uint32_t by = 0; by < setup->binVert; ++by) {
+                const uint16_t* row = scene.data() + size_t(sy0 + oy * setup->binVert + by) * sensorWidth;
+                for (uint32_t bx = 0; bx < setup->binHorz; ++bx)
+                    sum += row[sx0 + ox * setup->binHorz + bx];
+            }
+            setup->base[size_t(oy) * setup->width + ox] = float(sum) * toCounts;
+        }
+    }
+
+    // Read noise in counts; summing adds the noise of every binned pixel, averaging reduces it.
+    double sigma = config_.readNoise * depthScale * (settings.noiseFilter ? 0.35 : 1.0);
+    sigma *= setup->average ? 1.0 / std::sqrt(double(cell)) : std::sqrt(double(cell));
+    setup->noise.resize(FrameSetup::kNoiseSpan + setup->width);
+    uint64_t rng = seedState(config_.seed, 0x5EEDull);
+    const double scale = sigma / std::sqrt(1.0 / 3.0);
+    for (int16_t& n : setup->noise) {
+        double u = 0.0;
+        for (int i = 0; i < 4; ++i)
+            u += double(nextRandom(rng) >> 11) * (1.0 / 9007199254740992.0);
+        n = static_cast<int16_t>(std::lround(std::clamp((u - 2.0) * scale, -30000.0, 30000.0)));
+    }
+    return setup;
+}
+
+void SceneRenderer::render(const FrameRecipe& recipe, SimFrame& out) const
+{
+    const FrameSetup& setup = *recipe.setup;
+    out.width = setup.width;
+    out.height = setup.height;
+    out.bitDepth = setup.bitDepth;
+    out.frameNumber = recipe.imageNumber;
+    out.pixels.resize(size_t(setup.width) * setup.height);
+
+    double gain = double(recipe.exposureNs) * 1e-9 / config_.referenceExposureS;
+    if (setup.settings.altSensitivity)
+        gain *= config_.altGain;
+    if (!setup.average)
+        gain *= double(setup.binHorz) * setup.binVert;
+    const float g = static_cast<float>(gain);
+    const float maxF = setup.maxValue;
+    const int32_t maxValue = setup.maxValue;
+    const int32_t offset = setup.offset;
+    uint64_t rng = seedState(config_.seed, recipe.sceneIndex + 1);
+    for (uint32_t y = 0; y < setup.height; ++y) {
+        const float* base = setup.base.data() + size_t(y) * setup.width;
+        const int16_t* noise = setup.noise.data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
+        uint16_t* row = out.pixels.data() + size_t(y) * setup.width;
+        for (uint32_t x = 0; x < setup.width; ++x) {
+            float v = base[x] * g;
+            v = v < maxF ? v : maxF;
+            int32_t count = static_cast<int32_t>(v) + offset + noise[x];
+            count = count < 0 ? 0 : count;
+            count = count > maxValue ? maxValue : count;
+            row[x] = static_cast<uint16_t>(count);
+        }
+    }
+    drawObjects(recipe, g, rng, out);
+    FrameStamp::stampPixels(recipe, out);
+    FrameStamp::attachBlocks(config_, recipe, out);
+}
+
+void SceneRenderer::drawObjects(const FrameRecipe& recipe, float gain, uint64_t& rng, SimFrame& out) const
+{
+    const FrameSetup& setup = *recipe.setup;
+    uint16_t sensorWidth = 0;
+    uint16_t sensorHeight = 0;
+    CameraSettings::formatSize(config_, setup.settings.sensorFormat, sensorWidth, sensorHeight);
+    const double fw = sensorWidth;
+    const double fh = sensorHeight;
+    const double t = double(recipe.sceneIndex) * 0.02;
+    const double originX = setup.settings.roiX0 - 1.0;
+    const double originY = setup.settings.roiY0 - 1.0;
+    const int32_t maxValue = setup.maxValue;
+    const int16_t* noise = setup.noise.data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
+
+    auto counts = [&](float radiance) {
+        const float v = std::min(radiance * float(maxValue) * gain, float(maxValue));
+        return static_cast<int32_t>(v) + setup.offset;
+    };
+    // Paints the output pixels of a sensor-coordinate box for which inside() holds.
+    auto paint = [&](double left, double top, double right, double bottom, auto inside, const float* radiance) {
+        const int x0 = std::max(0, int(std::floor(left / setup.binHorz - originX)));
+        const int x1 = std::min(int(setup.width) - 1, int(std::ceil(right / setup.binHorz - originX)));
+        const int y0 = std::max(0, int(std::floor(top / setup.binVert - originY)));
+        const int y1 = std::min(int(setup.height) - 1, int(std::ceil(bottom / setup.binVert - originY)));
+        int32_t level[4];
+        for (int c = 0; c < 4; ++c)
+            level[c] = counts(radiance[c]);
+        for (int oy = y0; oy <= y1; ++oy) {
+            const uint32_t sy = uint32_t((oy + originY) * setup.binVert);
+            uint16_t* row = out.pixels.data() + size_t(oy) * setup.width;
+            for (int ox = x0; ox <= x1; ++ox) {
+                const uint32_t sx = uint32_t((ox + originX) * setup.binHorz);
+                if (!inside(sx + 0.5 * setup.binHorz, sy + 0.5 * setup.binVert))
+                    continue;
+                row[ox] = clampCount(level[channelAt(sx, sy)] + noise[ox], maxValue);
+            }
+        }
+    };
+
+    // A dark bar sweeping left to right.
+    const double barWidth = std::max(2.0, fw / 80.0);
+    const double barX = std::fmod(double(recipe.sceneIndex) * fw / 500.0, fw);
+    const float bar[4] = {kBarRadiance, kBarRadiance, kBarRadiance, kBarRadiance};
+    paint(barX, 0.0, barX + barWidth, fh, [&](double x, double) { return x >= barX && x < barX + barWidth; }, bar);
+
+    // Three bright discs on Lissajous paths; phases depend on the seed.
+    const double radius = fh > 1 ? 0.07 * std::min(fw, fh) : 0.05 * fw;
+    for (int d = 0; d < 3; ++d) {
+        const double phase = double((config_.seed * (d + 3)) % 628) / 100.0;
+        const double cx = fw * (0.5 + 0.35 * std::sin(t * (1.0 + 0.3 * d) + phase));
+        const double cy = fh > 1 ? fh * (0.5 + 0.35 * std::cos(t * (0.7 + 0.2 * d) + phase * 1.7)) : fh * 0.5;
+        auto inDisc = [&](double x, double y) {
+            const double dx = x - cx;
+            const double dy = fh > 1 ? y - cy : 0.0;
+            return dx * dx + dy * dy <= radius * radius;
+        };
+        paint(cx - radius, cy - radius, cx + radius, cy + radius, inDisc, kDiscRadiance[d]);
+    }
+}
+
+} // namespace vyksim

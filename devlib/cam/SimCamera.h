@@ -1,0 +1,182 @@
+// One simulated camera device: settings, arming, recording state, frame thread, RAM.
+#ifndef VYKSIM_SIM_CAMERA_H
+#define VYKSIM_SIM_CAMERA_H
+
+#include "CamRam.h"
+#include "CameraConfig.h"
+#include "CameraSettings.h"
+#include "FrameSetup.h"
+#include "SceneRenderer.h"
+#include "kv2_cam.h"
+#include "vyk_sim_frames.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vyksim {
+
+// Every public operation may be called from any thread. Lock order: mutex_ is never
+// held while sinkMutex_ is taken or while the sink runs, and vice versa; the registry
+// lock is never taken by a camera. The frame thread is started by the constructor and
+// joined by shutdown() (or the destructor).
+class SimCamera {
+public:
+    // Opens the device: defaults applied and armed, frame thread started.
+    SimCamera(const CameraConfig& config, uint16_t numberAtInterface);
+    // Calls shutdown().
+    ~SimCamera();
+    SimCamera(const SimCamera&) = delete;
+    SimCamera& operator=(const SimCamera&) = delete;
+
+    // Stops taking images and joins the frame thread; afterwards every call fails with VYK_ERR_INVALID_HANDLE.
+    // Returns VYK_ERR_DEVICE_TIMEOUT when the device had stopped answering.
+    int32_t shutdown();
+    // The fixed configuration.
+    const CameraConfig& config() const { return config_; }
+    // Number of the camera on its interface.
+    uint16_t numberAtInterface() const { return number_; }
+
+    int32_t description(VYK_Description& out);                          // description record
+    int32_t description2(VYK_Description2& out);                        // second description block
+    int32_t cameraType(VYK_CameraType& out);                            // camera type record
+    int32_t name(char* out, uint16_t length);                           // device name
+    int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status); // health words
+    int32_t arm();                                                      // validate and apply settings
+    int32_t resetToDefaults();                                          // default settings, disarmed
+    int32_t transferMode(uint16_t* mode);                               // live transfer on/off
+    int32_t setTransferMode(uint16_t mode);
+    int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase);
+    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase);
+    int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds);        // image period at armed settings
+    int32_t pixelRate(uint32_t* rate);
+    int32_t setPixelRate(uint32_t rate);
+    int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1);
+    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1);
+    int32_t binning(uint16_t* horz, uint16_t* vert);
+    int32_t setBinning(uint16_t horz, uint16_t vert);
+    int32_t sensorFormat(uint16_t* format);
+    int32_t setSensorFormat(uint16_t format);
+    int32_t conversionFactor(uint16_t* factor);
+    int32_t setConversionFactor(uint16_t factor);
+    int32_t pixelFormat(uint32_t* current, uint32_t* supported);
+    int32_t setPixelFormat(uint32_t flag);
+    int32_t noiseFilter(uint16_t* mode);
+    int32_t setNoiseFilter(uint16_t mode);
+    int32_t darkOffset(uint16_t* offset);
+    int32_t doubleImage(uint16_t* mode);
+    int32_t setDoubleImage(uint16_t mode);
+    int32_t altSensitivity(uint16_t* mode);
+    int32_t setAltSensitivity(uint16_t mode);
+    int32_t colorSetting(uint16_t* setting);
+    int32_t colorMatrix(double* matrix);
+    int32_t timestampMode(uint16_t* mode);
+    int32_t setTimestampMode(uint16_t mode);
+    int32_t metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version);
+    int32_t setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version);
+    int32_t triggerMode(uint16_t* mode);
+    int32_t setTriggerMode(uint16_t mode);
+    int32_t forceTrigger(uint16_t* accepted);                           // software trigger
+    int32_t acquireMode(uint16_t* mode);
+    int32_t setAcquireMode(uint16_t mode);
+    int32_t acquireModeEx(uint16_t* mode, uint32_t* number);
+    int32_t setAcquireModeEx(uint16_t mode, uint32_t number);
+    int32_t recordingState(uint16_t* state);
+    int32_t setRecordingState(uint16_t state);
+    int32_t ramSize(VYK_RamSize& out);
+    int32_t segmentSizes(uint32_t* sizes);
+    int32_t setSegmentSizes(const uint32_t* sizes);
+    int32_t activeSegment(uint16_t* segment);
+    int32_t setActiveSegment(uint16_t segment);
+    int32_t segmentImages(uint16_t segment, uint32_t* valid, uint32_t* maximum);
+    int32_t storageMode(uint16_t* mode);
+    int32_t setStorageMode(uint16_t mode);
+    int32_t recorderSubmode(uint16_t* mode);
+    int32_t setRecorderSubmode(uint16_t mode);
+    int32_t releaseOptionalResource();                                  // holds none: checks liveness only
+
+    int32_t setSink(FrameSink sink);                                    // frame hand-over to the recorder
+    int32_t readCamRam(uint16_t segment, uint32_t index, SimFrame& out);
+    int32_t imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth);
+    int32_t renderFrame(SimFrame& out);                                 // unpaced render (benchmarks)
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Fails when closed or when the device stopped answering. Caller holds mutex_.
+    int32_t checkAlive();
+    // Locks, checks liveness and runs read(); for queries.
+    template <typename Fn> int32_t query(Fn read);
+    // Locks, checks liveness, refuses while recording, runs apply() and disarms on success.
+    template <typename Fn> int32_t change(Fn apply);
+    // Locks, checks liveness and camera RAM, refuses changes while recording; for RAM settings.
+    template <typename Fn> int32_t ramOperation(bool isChange, Fn run);
+
+    // Exposure and delay limits in force (ns, ms, ns). Caller holds mutex_.
+    void timingLimits(uint32_t& minExpNs, uint32_t& maxExpMs, uint32_t& expStepNs, uint32_t& minDelayNs,
+                      uint32_t& maxDelayMs) const;
+    // Checks the settings as a whole; VYK_NOERROR when they can be armed.
+    int32_t validateForArm(const CameraSettings& s) const;
+    // Readout time of one image at settings s, seconds.
+    double readoutSeconds(const CameraSettings& s) const;
+    // Exposure of the next image, ns (the pulse width in trigger mode 3). Caller holds mutex_.
+    uint64_t liveExposureNs() const;
+    // Time from one image to the next at the armed setup and live timing. Caller holds mutex_.
+    double periodSeconds() const;
+    // Arms s; caller holds mutex_.
+    int32_t armLocked();
+    // Builds the recipe of the next image. Caller holds mutex_.
+    FrameRecipe nextRecipe(uint32_t imageNumber);
+    // Whether a binning factor is allowed on an axis.
+    bool binningAllowed(uint16_t factor, uint16_t maximum) const;
+    // Supported pixel-format flags, ORed.
+    uint32_t supportedPixelFormats() const;
+    // Body of the frame thread.
+    void frameLoop();
+    // Start time of the next image, or false while it must wait for a trigger. Caller holds mutex_.
+    bool nextStart(Clock::time_point now, Clock::time_point& start);
+    // Hands finished recipes to camera RAM and the sink. Caller holds lock; it is released while rendering.
+    void deliver(std::unique_lock<std::mutex>& lock, const std::vector<FrameRecipe>& images);
+
+    const CameraConfig config_;
+    const uint16_t number_;
+    const Clock::time_point openTime_;
+    SceneRenderer renderer_;                      // guarded by mutex_ for prepare(); render() is const
+
+    std::mutex mutex_;                            // guards every member below up to sinkMutex_
+    std::condition_variable wake_;                // frame thread waits here (with mutex_)
+    bool closed_ = false;
+    bool failed_ = false;                         // device stopped answering
+    bool stop_ = false;                           // frame thread must end
+    CameraSettings settings_;                     // as set; delay and exposure also live during recording
+    std::shared_ptr<const FrameSetup> armed_;     // last armed setup
+    bool armedCurrent_ = false;                   // settings_ unchanged since arming
+    bool descriptionChanged_ = false;             // status bit until the description is read
+    uint16_t transferMode_ = 1;
+    uint16_t storageMode_ = VYK_STORAGE_RECORDER;
+    uint16_t submode_ = VYK_RAM_SUBMODE_RING;
+    uint16_t activeSegment_ = 1;
+    CamRam ram_;
+    bool recording_ = false;
+    Clock::time_point recordStart_;
+    Clock::time_point nextAutoStart_;             // auto trigger: start of the next image
+    Clock::time_point busyUntil_;                 // no new exposure before this
+    bool triggerPending_ = false;                 // software trigger accepted, image not started
+    Clock::time_point triggerTime_;
+    uint32_t imageCounter_ = 0;                   // images since recording was switched on
+    uint64_t sceneIndex_ = 0;                     // images made since open
+    uint64_t imagesMade_ = 0;                     // for failure injection
+
+    std::mutex sinkMutex_;                        // guards sink_; held while the sink runs
+    FrameSink sink_;
+
+    SimFrame frameBuffer_;                        // frame thread only
+    std::thread thread_;                          // the frame thread; joined by shutdown()
+};
+
+} // namespace vyksim
+
+#endif // VYKSIM_SIM_CAMERA_H
