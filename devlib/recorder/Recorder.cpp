@@ -153,6 +153,9 @@ int32_t Recorder::init(uint32_t imageCount, uint16_t type, uint16_t fileFlag, co
                        uint16_t segment)
 {
     std::lock_guard<std::mutex> op(opLock_);
+    // A recording that ended by itself is wound up here; a running one refuses.
+    if (ended())
+        stopLocked();
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (started_)
@@ -271,6 +274,8 @@ int32_t Recorder::initCamRam(uint16_t type, const char* path, uint16_t segment)
 int32_t Recorder::start()
 {
     std::lock_guard<std::mutex> op(opLock_);
+    if (ended())
+        stopLocked();
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (type_ == 0)
@@ -310,9 +315,12 @@ int32_t Recorder::start()
         std::lock_guard<std::mutex> guard(lock_);
         const vyksim::FileFrameFormat format{width_, height_, bitDepth_};
         try {
-            writer = std::make_shared<vyksim::FileSequenceWriter>(
-                vyksim::FileKind(type_), filePath_, format, imageCount_,
-                writerBufferFrames(FrameStore::bytesFor(1, width_, height_)));
+            const uint32_t buffer = writerBufferFrames(FrameStore::bytesFor(1, width_, height_));
+            writer = writerOptions_
+                         ? std::make_shared<vyksim::FileSequenceWriter>(vyksim::FileKind(type_), filePath_, format,
+                                                                        imageCount_, buffer, *writerOptions_)
+                         : std::make_shared<vyksim::FileSequenceWriter>(vyksim::FileKind(type_), filePath_, format,
+                                                                        imageCount_, buffer);
         } catch (const std::exception&) {
             RecorderRegistry::releaseCamera(camera_, this);
             return VYK_ERR_FILE_IO;
@@ -369,6 +377,11 @@ int32_t Recorder::start()
 int32_t Recorder::stop()
 {
     std::lock_guard<std::mutex> op(opLock_);
+    return stopLocked();
+}
+
+int32_t Recorder::stopLocked()
+{
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (!started_)
@@ -384,6 +397,22 @@ int32_t Recorder::stop()
     std::lock_guard<std::mutex> guard(lock_);
     started_ = running_ = false;
     return rc;
+}
+
+bool Recorder::ended()
+{
+    bool started = false, running = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        started = started_;
+        running = running_;
+    }
+    if (!started)
+        return false;
+    if (mode_ != VYK_RECORDER_MODE_CAMRAM)
+        return !running;
+    uint16_t state = 0;
+    return VYK_FAILED(VYK_GetRecordingState(camera_, &state)) || state == 0;
 }
 
 void Recorder::shutdownCamera()
@@ -705,6 +734,17 @@ int32_t Recorder::readCamRam(uint32_t index, const ImageReader& reader)
     info.timestamp = frame.timestamp;
     reader(frame.pixels.data(), frame.width, frame.height, info);
     return VYK_NOERROR;
+}
+
+void Recorder::setFileWriterOptions(const vyksim::FileWriterOptions& options)
+{
+#ifdef VYK_RECORDER_HAVE_FILES
+    auto copy = std::make_shared<const vyksim::FileWriterOptions>(options);
+    std::lock_guard<std::mutex> guard(lock_);
+    writerOptions_ = std::move(copy);
+#else
+    (void)options;
+#endif
 }
 
 int32_t Recorder::setCompression(const VYK_CompressionParams& params)

@@ -19,6 +19,7 @@
 
 namespace vyksim {
 class FileSequenceWriter;
+struct FileWriterOptions;
 }
 
 namespace vykrec {
@@ -67,12 +68,17 @@ public:
     int32_t setAutoExposureRegion(uint16_t region);
     int32_t setAutoExposure(bool on, uint16_t smoothness, double minimumS, double maximumS);
 
+    // Options for the file writers of later recordings (tests slow the disk down with them).
+    void setFileWriterOptions(const vyksim::FileWriterOptions& options);
+
     // The preview ring of the file modes holds at most this many images.
     static constexpr uint32_t kPreviewImages = 16;
 
 private:
     Recorder(VYK_HANDLE camera, uint32_t mode, std::string path, uint32_t capacity);
 
+    int32_t stopLocked();                         // stop() with opLock_ held
+    bool ended();                                 // started, and ended by itself since
     void onFrame(const vyksim::SimFrame& frame); // camera frame thread
     void workerLoop();                            // worker thread
     void shutdownCamera();                        // removes the sink, switches recording off
@@ -104,6 +110,7 @@ private:
     std::shared_ptr<FrameStore> store_;                  // memory images, or the files' preview ring
     std::unique_ptr<MemoryBudget::Reservation> reservation_; // the store's share of the memory budget
     std::shared_ptr<vyksim::FileSequenceWriter> writer_; // files: the writer of the current recording
+    std::shared_ptr<const vyksim::FileWriterOptions> writerOptions_; // null: the writer's defaults
     bool started_ = false;       // between start() and stop()
     bool running_ = false;       // reported running flag
     bool accepting_ = false;     // the frame sink takes images
