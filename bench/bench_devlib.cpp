@@ -1,0 +1,250 @@
+// Simulated camera and recorder on the default 2048 x 2048 16-bit camera: how fast the
+// simulator renders frames on one core compared with the camera's own maximum frame
+// rate, whether a memory recording at full rate loses frames, and how fast the file
+// writers store frames compared with a plain sequential write of the same bytes into the
+// same folder. Prints figures; never fails. Writes only below a temporary folder.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include "FileSequenceWriter.h"
+#include "kv2_cam.h"
+#include "vyk_recorder.h"
+#include "vyk_sim_frames.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kRecordFrames = 1000; // memory recording length
+constexpr uint32_t kRingImages = 32;     // ring buffer of the memory recording
+constexpr uint32_t kFileFrames = 48;     // frames per file throughput figure
+constexpr double kRenderSeconds = 3.0;   // time spent measuring the render rate
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool check(int32_t rc, const char* what)
+{
+    if (VYK_FAILED(rc)) {
+        char text[128] = {};
+        VYK_GetErrorText(uint32_t(rc), text, sizeof text);
+        std::printf("%s failed: 0x%08x %s\n", what, uint32_t(rc), text);
+        return false;
+    }
+    return true;
+}
+
+// The first camera of the built-in camera set (the 2048 x 2048 16-bit one).
+VYK_HANDLE openDefaultCamera()
+{
+    VYK_OpenStruct request{};
+    request.wSize = sizeof(request);
+    request.wInterfaceType = VYK_INTERFACE_USB3;
+    request.wCameraNumber = 0;
+    request.wOpenMode = VYK_OPEN_BY_NUMBER;
+    VYK_HANDLE camera = nullptr;
+    return check(VYK_OpenCamera(&camera, &request), "open camera") ? camera : nullptr;
+}
+
+// Frames per second the camera allows at its shortest exposure and fastest pixel rate.
+double cameraMaxFps(VYK_HANDLE camera)
+{
+    VYK_Description description{};
+    description.wSize = sizeof(description);
+    check(VYK_GetCameraDescription(camera, &description), "description");
+    const uint32_t fastest = *std::max_element(std::begin(description.dwPixelRateDESC),
+                                               std::end(description.dwPixelRateDESC));
+    check(VYK_SetPixelRate(camera, fastest), "set pixel rate");
+    check(VYK_SetDelayExposureTime(camera, 0, description.dwMinExposDESC, VYK_TIMEBASE_MS, VYK_TIMEBASE_NS),
+          "set exposure");
+    check(VYK_ArmCamera(camera), "arm");
+    uint32_t seconds = 0, nanoseconds = 0;
+    check(VYK_GetFrameTime(camera, &seconds, &nanoseconds), "frame time");
+    const double period = seconds + nanoseconds * 1e-9;
+    return period > 0.0 ? 1.0 / period : 0.0;
+}
+
+// Frames the simulator renders per second on this thread.
+double renderFps(VYK_HANDLE camera)
+{
+    vyksim::SimFrame frame;
+    vyksim::simRenderFrame(camera, frame); // warm-up
+    uint64_t frames = 0;
+    const auto start = Clock::now();
+    while (secondsSince(start) < kRenderSeconds) {
+        if (!check(vyksim::simRenderFrame(camera, frame), "render"))
+            return 0.0;
+        ++frames;
+    }
+    return double(frames) / secondsSince(start);
+}
+
+// Records kRecordFrames at full rate into a memory ring; prints the figures, returns lost frames.
+uint64_t memoryRecording(VYK_HANDLE camera, double cameraFps)
+{
+    VYK_RECORDER recorder = nullptr;
+    uint32_t capacity = 0;
+    if (!check(VYK_RecorderCreate(&recorder, &camera, 1, VYK_RECORDER_MODE_MEMORY, nullptr, &capacity), "create"))
+        return UINT64_MAX;
+    const uint32_t ring = std::min(kRingImages, capacity);
+    uint64_t delivered = 0, lost = UINT64_MAX;
+    if (check(VYK_RecorderInit(recorder, ring, VYK_RECORDER_MEMORY_RING, 0, nullptr, 0), "init") &&
+        check(VYK_RecorderStart(recorder), "start")) {
+        const auto start = Clock::now();
+        uint32_t recorded = 0, running = 1;
+        int32_t error = 0;
+        while (recorded < kRecordFrames && running && secondsSince(start) < 120.0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            VYK_RecorderGetStatus(recorder, camera, &running, &recorded, nullptr, &error);
+        }
+        const double elapsed = secondsSince(start);
+        VYK_RecorderStop(recorder);
+        VYK_RecorderGetStatus(recorder, camera, nullptr, &recorded, nullptr, &error);
+        VYK_RecorderGetFrameCounts(recorder, camera, &delivered, &lost);
+        // The simulator does not number images it had no time to render, so a frame thread
+        // that falls behind shows as a rate below the camera's, not as lost frames.
+        const double due = elapsed * cameraFps;
+        std::printf("memory recording: %u frames into a ring of %u in %.2f s = %.1f fps (camera %.1f fps, "
+                    "%.0f frames due on its schedule), delivered %llu, lost %llu, error status 0x%08x, "
+                    "capacity %u images\n",
+                    recorded, ring, elapsed, recorded / elapsed, cameraFps, due, (unsigned long long)delivered,
+                    (unsigned long long)lost, uint32_t(error), capacity);
+    }
+    VYK_RecorderDelete(recorder);
+    return lost;
+}
+
+// MB/s of the file writer storing frames (cycled) as fast as it accepts them.
+double writerThroughput(vyksim::FileKind kind, const std::string& path, const std::vector<vyksim::SimFrame>& frames)
+{
+    const vyksim::SimFrame& first = frames.front();
+    const vyksim::FileFrameFormat format{first.width, first.height, first.bitDepth};
+    const uint64_t bytes = uint64_t(first.width) * first.height * 2 * kFileFrames;
+    const auto start = Clock::now();
+    {
+        vyksim::FileSequenceWriter writer(kind, path, format, kFileFrames, 16);
+        for (uint32_t i = 0; i < kFileFrames; ++i) {
+            const vyksim::SimFrame& f = frames[i % frames.size()];
+            // A full buffer refuses the frame; offer it again until the disk made room.
+            while (!writer.push(f.pixels.data(), f.metadata.data(), f.timestamp.data())) {
+                if (writer.errorStatus() == VYK_ERR_FILE_IO) {
+                    std::printf("file write failed\n");
+                    return 0.0;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }
+        writer.finish();
+    }
+    return bytes / 1e6 / secondsSince(start);
+}
+
+// MB/s of writing the same frames into one file with plain sequential writes.
+double plainThroughput(const std::string& path, const std::vector<vyksim::SimFrame>& frames)
+{
+    const vyksim::SimFrame& first = frames.front();
+    const size_t frameBytes = size_t(first.width) * first.height * 2;
+    const auto start = Clock::now();
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (uint32_t i = 0; i < kFileFrames; ++i)
+            out.write(reinterpret_cast<const char*>(frames[i % frames.size()].pixels.data()), frameBytes);
+    }
+    return double(frameBytes) * kFileFrames / 1e6 / secondsSince(start);
+}
+
+// Records frames through the recorder into a multi-page TIFF at the camera's rate.
+void fileRecording(VYK_HANDLE camera, const std::string& path)
+{
+    VYK_RECORDER recorder = nullptr;
+    uint32_t capacity = 0;
+    if (!check(VYK_RecorderCreate(&recorder, &camera, 1, VYK_RECORDER_MODE_FILE, path.c_str(), &capacity),
+               "create file recorder"))
+        return;
+    if (check(VYK_RecorderInit(recorder, kFileFrames, VYK_RECORDER_FILE_MULTITIFF, 1, nullptr, 0), "init") &&
+        check(VYK_RecorderStart(recorder), "start")) {
+        const auto start = Clock::now();
+        uint32_t running = 1, recorded = 0;
+        int32_t error = 0;
+        while (running && secondsSince(start) < 60.0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            VYK_RecorderGetStatus(recorder, camera, &running, &recorded, nullptr, &error);
+        }
+        const double elapsed = secondsSince(start);
+        uint64_t delivered = 0, lost = 0;
+        VYK_RecorderGetFrameCounts(recorder, camera, &delivered, &lost);
+        std::printf("recorder multi-page TIFF at camera rate: %u frames in %.2f s = %.1f fps, %.0f MB/s, "
+                    "lost %llu, error status 0x%08x\n",
+                    recorded, elapsed, recorded / elapsed,
+                    double(recorded) * 2048.0 * 2048.0 * 2.0 / 1e6 / elapsed, (unsigned long long)lost,
+                    uint32_t(error));
+    }
+    VYK_RecorderDelete(recorder);
+}
+
+} // namespace
+
+int main()
+{
+    unsetenv("RASTEL_SIM_CONFIG"); // the built-in camera set
+    if (!check(VYK_InitializeLib(), "initialise"))
+        return 0;
+    VYK_HANDLE camera = openDefaultCamera();
+    if (camera == nullptr)
+        return 0;
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0;
+    vyksim::simImageFormat(camera, &width, &height, &bits);
+    std::printf("camera: %u x %u, %u bit\n", width, height, bits);
+
+    const double cameraFps = cameraMaxFps(camera);
+    const double simFps = renderFps(camera);
+    std::printf("frame generation on one core: %.1f fps; camera maximum %.1f fps\n", simFps, cameraFps);
+
+    const uint64_t lost = memoryRecording(camera, cameraFps);
+
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("bench_devlib_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::vector<vyksim::SimFrame> frames(8);
+    for (auto& f : frames)
+        vyksim::simRenderFrame(camera, f);
+    // Two rounds, alternating the writers, keep the best of each: the disk is shared.
+    double plain = 0.0, tiff = 0.0, multi = 0.0;
+    for (int round = 0; round < 2; ++round) {
+        const std::string tag = std::to_string(round);
+        plain = std::max(plain, plainThroughput((folder / ("plain" + tag + ".bin")).string(), frames));
+        tiff = std::max(tiff, writerThroughput(vyksim::FileKind::Tiff, (folder / ("single" + tag + ".tif")).string(),
+                                               frames));
+        multi = std::max(multi, writerThroughput(vyksim::FileKind::MultiTiff,
+                                                 (folder / ("multi" + tag + ".tif")).string(), frames));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    std::printf("file writing of %u frames (%.0f MB), best of two: TIFF files %.0f MB/s, multi-page TIFF %.0f MB/s, "
+                "plain sequential write %.0f MB/s\n",
+                kFileFrames, double(width) * height * 2 * kFileFrames / 1e6, tiff, multi, plain);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    fileRecording(camera, (folder / "recorded.tif").string());
+    std::filesystem::remove_all(folder);
+
+    VYK_CloseCamera(camera);
+    VYK_CleanupLib();
+    std::printf("multitiff_vs_raw_write=%.3f\n", plain > 0.0 ? multi / plain : 0.0);
+    std::printf("sim_fps_vs_camera_fps=%.3f\n", cameraFps > 0.0 ? simFps / cameraFps : 0.0);
+    std::printf("frames_lost=%llu\n", (unsigned long long)lost);
+    std::printf("tiff_vs_raw_write=%.3f\n", plain > 0.0 ? tiff / plain : 0.0);
+    return 0;
+}
