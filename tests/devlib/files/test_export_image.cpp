@@ -39,13 +39,13 @@ struct Layout {
 
 // The test picture in the caller's layout; padding pixels hold a sentinel that must never
 // reach a file.
-std::vector<uint8_t> buffer(const Layout& l)
+std::vector<uint8_t> buffer(const Layout& l, uint32_t width = kWidth)
 {
-    const uint32_t rowPixels = l.padded ? (kWidth + 3) / 4 * 4 : kWidth;
+    const uint32_t rowPixels = l.padded ? (width + 3) / 4 * 4 : width;
     const size_t bytesPerSample = l.bits / 8;
     std::vector<uint8_t> out(rowPixels * kHeight * l.channels * bytesPerSample, 0xEE);
     for (uint32_t y = 0; y < kHeight; ++y) {
-        for (uint32_t x = 0; x < kWidth; ++x) {
+        for (uint32_t x = 0; x < width; ++x) {
             for (int c = 0; c < l.channels; ++c) {
                 // Blue-first buffers hold blue in slot 0 and red in slot 2.
                 int slot = c;
@@ -64,11 +64,11 @@ std::vector<uint8_t> buffer(const Layout& l)
 }
 
 // The picture as a file must hold it: packed rows, red first.
-std::vector<uint16_t> expectedSamples(int channels, int bits)
+std::vector<uint16_t> expectedSamples(int channels, int bits, uint32_t width = kWidth)
 {
     std::vector<uint16_t> out;
     for (uint32_t y = 0; y < kHeight; ++y)
-        for (uint32_t x = 0; x < kWidth; ++x)
+        for (uint32_t x = 0; x < width; ++x)
             for (int c = 0; c < channels; ++c)
                 out.push_back(sample(x, y, c, bits));
     return out;
@@ -85,9 +85,13 @@ const Layout kLayouts[] = {
     {"C_16", 3, 16, true, 0},   {"C_16", 3, 16, true, 1},
 };
 
-std::string describe(const Layout& l)
+// Widths leaving 3, 2, 1 and 0 padding pixels per row in the padded layouts; 5 x 3 mono
+// 8-bit also gives DICOM an odd pixel byte count that needs its pad byte.
+const uint32_t kWidths[] = {5, 6, 7, 8};
+
+std::string describe(const Layout& l, uint32_t width = kWidth)
 {
-    return std::string(l.code) + " order " + std::to_string(l.colourOrder);
+    return std::string(l.code) + "_order" + std::to_string(l.colourOrder) + "_w" + std::to_string(width);
 }
 
 std::array<uint8_t, 69> metadataWithBits(uint8_t bits)
@@ -105,22 +109,24 @@ std::array<uint8_t, 69> metadataWithBits(uint8_t bits)
 TEST(ExportImageTiff, EveryLayoutUnpaddedAndRedFirst)
 {
     TempDir dir;
-    for (const Layout& l : kLayouts) {
-        const std::string name = dir.file(std::string(l.code) + "_" + std::to_string(l.colourOrder) + ".tif");
-        const std::vector<uint8_t> data = buffer(l);
-        ASSERT_EQ(VYK_RecorderExportImage(data.data(), kWidth, kHeight, l.code, l.colourOrder,
-                                          name.c_str(), 1, nullptr), VYK_NOERROR) << describe(l);
-        const auto pages = vyktest::readTiff(name);
-        ASSERT_EQ(pages.size(), 1u) << describe(l);
-        const vyktest::TiffPageData& p = pages[0];
-        EXPECT_EQ(p.width, kWidth);
-        EXPECT_EQ(p.height, kHeight);
-        EXPECT_EQ(p.samplesPerPixel, l.channels) << describe(l);
-        EXPECT_EQ(p.bitsPerSample, l.bits) << describe(l);
-        EXPECT_EQ(p.photometric, l.channels == 1 ? 1 /* min-is-black */ : 2 /* RGB */) << describe(l);
-        EXPECT_EQ(p.extraSamples, l.channels == 4 ? 1 : 0) << describe(l);
-        const std::vector<uint16_t> got = l.bits == 8 ? widen(p.bytes) : vyktest::words(p.bytes);
-        EXPECT_EQ(got, expectedSamples(l.channels, l.bits)) << describe(l);
+    for (uint32_t width : kWidths) {
+        for (const Layout& l : kLayouts) {
+            const std::string name = dir.file(describe(l, width) + ".tif");
+            const std::vector<uint8_t> data = buffer(l, width);
+            ASSERT_EQ(VYK_RecorderExportImage(data.data(), width, kHeight, l.code, l.colourOrder,
+                                              name.c_str(), 1, nullptr), VYK_NOERROR) << name;
+            const auto pages = vyktest::readTiff(name);
+            ASSERT_EQ(pages.size(), 1u) << name;
+            const vyktest::TiffPageData& p = pages[0];
+            EXPECT_EQ(p.width, width);
+            EXPECT_EQ(p.height, kHeight);
+            EXPECT_EQ(p.samplesPerPixel, l.channels) << name;
+            EXPECT_EQ(p.bitsPerSample, l.bits) << name;
+            EXPECT_EQ(p.photometric, l.channels == 1 ? 1 /* min-is-black */ : 2 /* RGB */) << name;
+            EXPECT_EQ(p.extraSamples, l.channels == 4 ? 1 : 0) << name;
+            const std::vector<uint16_t> got = l.bits == 8 ? widen(p.bytes) : vyktest::words(p.bytes);
+            EXPECT_EQ(got, expectedSamples(l.channels, l.bits, width)) << name;
+        }
     }
 }
 
@@ -142,25 +148,27 @@ TEST(ExportImageTiff, SuffixIsCaseInsensitiveAndTiffAccepted)
 TEST(ExportImageDicom, MonoAndColourLayouts)
 {
     TempDir dir;
-    for (const Layout& l : kLayouts) {
-        const std::string name = dir.file(std::string(l.code) + "_" + std::to_string(l.colourOrder) + ".dcm");
-        const std::vector<uint8_t> data = buffer(l);
-        ASSERT_EQ(VYK_RecorderExportImage(data.data(), kWidth, kHeight, l.code, l.colourOrder,
-                                          name.c_str(), 1, nullptr), VYK_NOERROR) << describe(l);
-        const vyktest::DicomData d = vyktest::readDicom(name);
-        ASSERT_TRUE(d.loaded) << describe(l);
-        const int fileChannels = l.channels == 1 ? 1 : 3; // alpha has no place in DICOM
-        EXPECT_EQ(d.rows, kHeight);
-        EXPECT_EQ(d.columns, kWidth);
-        EXPECT_EQ(d.frames, 1);
-        EXPECT_EQ(d.samplesPerPixel, fileChannels) << describe(l);
-        EXPECT_EQ(d.photometric, fileChannels == 1 ? "MONOCHROME2" : "RGB") << describe(l);
-        EXPECT_EQ(d.bitsAllocated, l.bits);
-        EXPECT_EQ(d.bitsStored, l.bits);
-        EXPECT_EQ(d.highBit, l.bits - 1);
-        EXPECT_EQ(d.pixelRepresentation, 0);
-        const std::vector<uint16_t> got = l.bits == 8 ? widen(d.pixels8) : d.pixels16;
-        EXPECT_EQ(got, expectedSamples(fileChannels, l.bits)) << describe(l);
+    for (uint32_t width : kWidths) {
+        for (const Layout& l : kLayouts) {
+            const std::string name = dir.file(describe(l, width) + ".dcm");
+            const std::vector<uint8_t> data = buffer(l, width);
+            ASSERT_EQ(VYK_RecorderExportImage(data.data(), width, kHeight, l.code, l.colourOrder,
+                                              name.c_str(), 1, nullptr), VYK_NOERROR) << name;
+            const vyktest::DicomData d = vyktest::readDicom(name);
+            ASSERT_TRUE(d.loaded) << name;
+            const int fileChannels = l.channels == 1 ? 1 : 3; // alpha has no place in DICOM
+            EXPECT_EQ(d.rows, kHeight);
+            EXPECT_EQ(d.columns, width);
+            EXPECT_EQ(d.frames, 1);
+            EXPECT_EQ(d.samplesPerPixel, fileChannels) << name;
+            EXPECT_EQ(d.photometric, fileChannels == 1 ? "MONOCHROME2" : "RGB") << name;
+            EXPECT_EQ(d.bitsAllocated, l.bits);
+            EXPECT_EQ(d.bitsStored, l.bits);
+            EXPECT_EQ(d.highBit, l.bits - 1);
+            EXPECT_EQ(d.pixelRepresentation, 0);
+            const std::vector<uint16_t> got = l.bits == 8 ? widen(d.pixels8) : d.pixels16;
+            EXPECT_EQ(got, expectedSamples(fileChannels, l.bits, width)) << name;
+        }
     }
 }
 
