@@ -23,7 +23,9 @@
  * The recorder image number reported by a copy is 1-based: the position of the image
  * in the recording counted from the start (memory and file modes), so that it can be
  * compared with the recorded count of VYK_RecorderGetStatus; in camera-RAM mode the
- * 1-based position in the segment. */
+ * 1-based position in the segment, except for VYK_RECORDER_LATEST_IMAGE while the camera
+ * records in its ring sub-mode: the newest image then has no lasting position and its
+ * number is 0xFFFFFFFF. */
 #ifndef VYK_RECORDER_H
 #define VYK_RECORDER_H
 
@@ -190,7 +192,9 @@ int32_t VYK_RecorderSetAutoExposureRegion(VYK_RECORDER recorder, VYK_HANDLE came
  * camera is adjusted between minExposure and maxExposure (in timeBase: 0 ns, 1 us, 2 ms)
  * so that the mean level over the region approaches half the full scale. smoothness
  * (1..10; the camera layer passes 3) divides each correction step in the log domain:
- * 1 jumps to the estimate at once, larger values approach it more gently. */
+ * 1 jumps to the estimate at once, larger values approach it more gently. Switching off
+ * ignores the other arguments; switching on with smoothness outside 1..10, minimum above
+ * maximum, a zero maximum or an unknown time base gives VYK_ERR_INVALID_ARGUMENT. */
 int32_t VYK_RecorderSetAutoExposure(VYK_RECORDER recorder, VYK_HANDLE camera, uint8_t on,
                                     uint16_t smoothness, uint32_t minExposure,
                                     uint32_t maxExposure, uint16_t timeBase);

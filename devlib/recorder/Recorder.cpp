@@ -728,6 +728,15 @@ int32_t Recorder::readCamRam(uint32_t index, const ImageReader& reader)
         return VYK_ERR_WRONG_SIZE;
     FrameInfo info;
     info.number = position + 1;
+    if (index == VYK_RECORDER_LATEST_IMAGE) {
+        // While the camera overwrites its ring, the newest image has no lasting position:
+        // its number says so, and a caller waiting for newer images need not wait for
+        // the valid count to grow (it stays at the segment's size).
+        uint16_t state = 0, submode = 0;
+        if (!VYK_FAILED(VYK_GetRecordingState(camera_, &state)) && state != 0 &&
+            !VYK_FAILED(VYK_GetRecorderSubmode(camera_, &submode)) && submode == VYK_RAM_SUBMODE_RING)
+            info.number = VYK_RECORDER_LATEST_IMAGE;
+    }
     info.hasMetadata = frame.hasMetadata;
     info.metadata = frame.metadata;
     info.hasTimestamp = frame.hasTimestamp;
@@ -778,11 +787,16 @@ int32_t Recorder::setAutoExposureRegion(uint16_t region)
 
 int32_t Recorder::setAutoExposure(bool on, uint16_t smoothness, double minimumS, double maximumS)
 {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!on) {
+        // Switching off needs no usable limits.
+        autoExposure_.on = false;
+        return VYK_NOERROR;
+    }
     if (smoothness < 1 || smoothness > 10 || !(minimumS >= 0.0) || !(maximumS > 0.0) || minimumS > maximumS)
         return VYK_ERR_INVALID_ARGUMENT;
-    std::lock_guard<std::mutex> guard(lock_);
     autoExposure_.configure(minimumS, maximumS, smoothness);
-    autoExposure_.on = on;
+    autoExposure_.on = true;
     aeSettleFrame_ = lastFrameNumber_ + 1;
     return VYK_NOERROR;
 }

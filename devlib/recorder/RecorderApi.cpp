@@ -217,8 +217,10 @@ int32_t VYK_RecorderSetAutoExposure(VYK_RECORDER recorder, VYK_HANDLE camera, ui
     const std::shared_ptr<Recorder> r = lookUp(recorder, camera, &rc);
     if (!r)
         return rc;
-    if (on > 1 || timeBase > VYK_TIMEBASE_MS)
+    if (on > 1 || (on == 1 && timeBase > VYK_TIMEBASE_MS))
         return VYK_ERR_INVALID_ARGUMENT;
+    if (on == 0)
+        return r->setAutoExposure(false, smoothness, 0.0, 0.0);
     const double scale = std::pow(10.0, -3.0 * (3 - timeBase));
     return r->setAutoExposure(on != 0, smoothness, minExposure * scale, maxExposure * scale);
 }

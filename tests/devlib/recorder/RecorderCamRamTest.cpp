@@ -81,3 +81,38 @@ TEST_F(RecorderTest, CamRamSegmentIsRecordedAndReadBack)
     EXPECT_EQ(again.pixels, first.pixels);
     EXPECT_EQ(again.counter, first.counter);
 }
+
+TEST_F(RecorderTest, CamRamRingKeepsTheNewestImages)
+{
+    VYK_HANDLE camera = open(kMonoSerial);
+    setExposure(camera, 0.001);
+    const uint32_t sizes[VYK_RAM_SEGMENTS] = {8, 0, 0, 0};
+    ASSERT_FALSE(VYK_FAILED(VYK_SetCameraRamSegmentSize(camera, sizes)));
+    ASSERT_FALSE(VYK_FAILED(VYK_SetActiveRamSegment(camera, 1)));
+    ASSERT_FALSE(VYK_FAILED(VYK_SetStorageMode(camera, VYK_STORAGE_RECORDER)));
+    ASSERT_FALSE(VYK_FAILED(VYK_SetRecorderSubmode(camera, VYK_RAM_SUBMODE_RING)));
+    ASSERT_FALSE(VYK_FAILED(VYK_ArmCamera(camera)));
+    uint32_t capacity = 0;
+    VYK_RECORDER recorder = create(camera, VYK_RECORDER_MODE_CAMRAM, nullptr, &capacity);
+    ASSERT_GE(capacity, 4u);
+    ASSERT_EQ(VYK_RecorderInit(recorder, 1, VYK_RECORDER_CAMRAM_SEGMENT, 0, nullptr, 1), VYK_NOERROR);
+    ASSERT_EQ(VYK_RecorderStart(recorder), VYK_NOERROR);
+    // Full, and still running: the ring wraps.
+    ASSERT_TRUE(waitFor([&] { return status(recorder, camera).recorded == capacity; }));
+    const auto early = copy(recorder, camera, 0);
+    ASSERT_TRUE(waitFor([&] { return copy(recorder, camera, 0).counter > early.counter + capacity; }));
+    EXPECT_EQ(status(recorder, camera).running, 1u);
+    EXPECT_EQ(copy(recorder, camera, VYK_RECORDER_LATEST_IMAGE).number, VYK_RECORDER_LATEST_IMAGE);
+    EXPECT_EQ(copy(recorder, camera, 2).number, 3u);
+    ASSERT_EQ(VYK_RecorderStop(recorder), VYK_NOERROR);
+    EXPECT_EQ(status(recorder, camera).running, 0u);
+    // Oldest first, without gaps; the latest is now the last position.
+    std::vector<uint32_t> counters;
+    for (uint32_t i = 0; i < capacity; ++i)
+        counters.push_back(copy(recorder, camera, i).counter);
+    for (size_t i = 1; i < counters.size(); ++i)
+        EXPECT_EQ(counters[i], counters[i - 1] + 1);
+    const auto latest = copy(recorder, camera, VYK_RECORDER_LATEST_IMAGE);
+    EXPECT_EQ(latest.number, capacity);
+    EXPECT_EQ(latest.counter, counters.back());
+}

@@ -289,8 +289,10 @@ TEST_F(RecorderTest, AutoExposureBringsTheLevelToHalfScale)
     const double seconds = exposure * std::pow(10.0, -3.0 * (3 - exposureBase));
     EXPECT_GT(seconds, 0.0001 * 2);
     EXPECT_LE(seconds, 0.1);
-    // Off: the exposure stays where it is.
-    ASSERT_EQ(VYK_RecorderSetAutoExposure(recorder, camera, 0, 3, 50, 100000, VYK_TIMEBASE_US), VYK_NOERROR);
+    // Off needs no limits.
+    ASSERT_EQ(VYK_RecorderSetAutoExposure(recorder, camera, 0, 0, 0, 0, 9), VYK_NOERROR);
+    EXPECT_EQ(VYK_RecorderSetAutoExposure(recorder, camera, 2, 3, 50, 100000, VYK_TIMEBASE_US),
+              VYK_ERR_INVALID_ARGUMENT);
     ASSERT_EQ(VYK_RecorderStop(recorder), VYK_NOERROR);
 }
 
