@@ -17,7 +17,8 @@ namespace vyksim {
 // One image as the camera delivers it.
 //
 // metadata, when present, is the packed little-endian 69-byte block: wSize 0, wVersion 2,
-// image counter BCD 4..7, time BCD 8..16 (us 3 bytes, s, min, h, day, month, year % 100),
+// image counter BCD 4..7 and time BCD 8..16 (us 3 bytes, s, min, h, day, month,
+// year % 100), each least significant byte first,
 // time status 17, wEXPOSURE_TIME_BASE 18, dwEXPOSURE_TIME 20, dwFRAMERATE_MILLIHZ 24,
 // sSENSOR_TEMPERATURE 28, wIMAGE_SIZE_X 30, wIMAGE_SIZE_Y 32, bBINNING_X 34, bBINNING_Y 35,
 // dwSENSOR_READOUT_FREQUENCY 36, wSENSOR_CONV_FACTOR 40, dwCAMERA_SERIAL_NO 42,
@@ -61,8 +62,8 @@ int32_t simCamRamImageCounts(VYK_HANDLE camera, uint16_t segment, uint32_t* vali
 int32_t simImageFormat(VYK_HANDLE camera, uint32_t* width, uint32_t* height, uint16_t* bitDepth);
 
 // Renders the camera's next image at the armed settings on the calling thread, as fast as
-// it can, without pacing and without delivering it anywhere (benchmarks, tests). The
-// frame number continues the camera's own count.
+// it can, without pacing and without delivering it anywhere (benchmarks, tests). Its
+// frame number is the count of images the camera has made since it was opened.
 int32_t simRenderFrame(VYK_HANDLE camera, SimFrame& out);
 
 } // namespace vyksim
