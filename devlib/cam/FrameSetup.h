@@ -24,8 +24,10 @@ struct FrameSetup {
     uint16_t maxValue = 65535;        // 2^bitDepth - 1
     int32_t offset = 0;               // dark offset in counts at bitDepth
     double readoutS = 0.0;            // sensor readout time of one image, seconds
-    std::vector<float> base;          // static scene at the reference exposure, counts, width*height
-    std::vector<int16_t> noise;       // noise table; rows start at random offsets below kNoiseSpan
+    // Static scene at the reference exposure in counts, width*height; shared between setups of one geometry.
+    std::shared_ptr<const std::vector<float>> base;
+    // Noise table; rows start at random offsets below kNoiseSpan. Shared like base.
+    std::shared_ptr<const std::vector<int16_t>> noise;
     static constexpr uint32_t kNoiseSpan = 1u << 18; // offsets a row may start at
 };
 

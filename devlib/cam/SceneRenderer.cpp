@@ -110,7 +110,20 @@ const std::vector<uint16_t>& SceneRenderer::sensorScene(uint16_t format)
     return scene;
 }
 
-std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& settings, double readoutS)
+namespace {
+
+// True when two settings give the same static scene and noise table.
+bool sameScene(const CameraSettings& a, const CameraSettings& b)
+{
+    return a.roiX0 == b.roiX0 && a.roiY0 == b.roiY0 && a.roiX1 == b.roiX1 && a.roiY1 == b.roiY1
+        && a.binHorz == b.binHorz && a.binVert == b.binVert && a.sensorFormat == b.sensorFormat
+        && a.pixelFormat == b.pixelFormat && a.noiseFilter == b.noiseFilter;
+}
+
+} // namespace
+
+std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& settings, double readoutS,
+                                                         const std::shared_ptr<const FrameSetup>& previous)
 {
     auto setup = std::make_shared<FrameSetup>();
     setup->settings = settings;
@@ -125,6 +138,11 @@ std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& s
     const double depthScale = std::ldexp(1.0, int(setup->bitDepth) - int(config_.bitDepth));
     setup->offset = static_cast<int32_t>(std::lround(config_.darkOffset * depthScale));
 
+    if (previous && sameScene(previous->settings, settings)) {
+        setup->base = previous->base;
+        setup->noise = previous->noise;
+        return setup;
+    }
     const std::vector<uint16_t>& scene = sensorScene(settings.sensorFormat);
     uint16_t sensorWidth = 0;
     uint16_t sensorHeight = 0;
@@ -134,7 +152,7 @@ std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& s
     const float toCounts = float(setup->maxValue) / (65535.0f * float(cell));
     const uint32_t sx0 = (settings.roiX0 - 1u) * setup->binHorz;
     const uint32_t sy0 = (settings.roiY0 - 1u) * setup->binVert;
-    setup->base.resize(size_t(setup->width) * setup->height);
+    auto base = std::make_shared<std::vector<float>>(size_t(setup->width) * setup->height);
     for (uint32_t oy = 0; oy < setup->height; ++oy) {
         for (uint32_t ox = 0; ox < setup->width; ++ox) {
             uint32_t sum = 0;
@@ -143,22 +161,24 @@ std::shared_ptr<const FrameSetup> SceneRenderer::prepare(const CameraSettings& s
                 for (uint32_t bx = 0; bx < setup->binHorz; ++bx)
                     sum += row[sx0 + ox * setup->binHorz + bx];
             }
-            setup->base[size_t(oy) * setup->width + ox] = float(sum) * toCounts;
+            (*base)[size_t(oy) * setup->width + ox] = float(sum) * toCounts;
         }
     }
 
     // Read noise in counts; summing adds the noise of every binned pixel, averaging reduces it.
     double sigma = config_.readNoise * depthScale * (settings.noiseFilter ? 0.35 : 1.0);
     sigma *= setup->average ? 1.0 / std::sqrt(double(cell)) : std::sqrt(double(cell));
-    setup->noise.resize(FrameSetup::kNoiseSpan + setup->width);
+    auto noise = std::make_shared<std::vector<int16_t>>(FrameSetup::kNoiseSpan + setup->width);
     uint64_t rng = seedState(config_.seed, 0x5EEDull);
     const double scale = sigma / std::sqrt(1.0 / 3.0);
-    for (int16_t& n : setup->noise) {
+    for (int16_t& n : *noise) {
         double u = 0.0;
         for (int i = 0; i < 4; ++i)
             u += double(nextRandom(rng) >> 11) * (1.0 / 9007199254740992.0);
         n = static_cast<int16_t>(std::lround(std::clamp((u - 2.0) * scale, -30000.0, 30000.0)));
     }
+    setup->base = std::move(base);
+    setup->noise = std::move(noise);
     return setup;
 }
 
@@ -182,8 +202,8 @@ void SceneRenderer::render(const FrameRecipe& recipe, SimFrame& out) const
     const int32_t offset = setup.offset;
     uint64_t rng = seedState(config_.seed, recipe.sceneIndex + 1);
     for (uint32_t y = 0; y < setup.height; ++y) {
-        const float* base = setup.base.data() + size_t(y) * setup.width;
-        const int16_t* noise = setup.noise.data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
+        const float* base = setup.base->data() + size_t(y) * setup.width;
+        const int16_t* noise = setup.noise->data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
         uint16_t* row = out.pixels.data() + size_t(y) * setup.width;
         for (uint32_t x = 0; x < setup.width; ++x) {
             float v = base[x] * g;
@@ -211,7 +231,7 @@ void SceneRenderer::drawObjects(const FrameRecipe& recipe, float gain, uint64_t&
     const double originX = setup.settings.roiX0 - 1.0;
     const double originY = setup.settings.roiY0 - 1.0;
     const int32_t maxValue = setup.maxValue;
-    const int16_t* noise = setup.noise.data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
+    const int16_t* noise = setup.noise->data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
 
     auto counts = [&](float radiance) {
         const float v = std::min(radiance * float(maxValue) * gain, float(maxValue));

@@ -21,8 +21,10 @@ public:
     // Keeps a copy of the camera's configuration.
     explicit SceneRenderer(const CameraConfig& config);
 
-    // Builds the setup for armed settings (ROI and binning already validated).
-    std::shared_ptr<const FrameSetup> prepare(const CameraSettings& settings, double readoutS);
+    // Builds the setup for armed settings (ROI and binning already validated); the scene
+    // and noise of previous are reused when they would come out the same.
+    std::shared_ptr<const FrameSetup> prepare(const CameraSettings& settings, double readoutS,
+                                              const std::shared_ptr<const FrameSetup>& previous);
 
     // Renders one image, with its timestamp pixels and attached blocks, into out.
     void render(const FrameRecipe& recipe, SimFrame& out) const;

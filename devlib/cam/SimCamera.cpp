@@ -297,7 +297,7 @@ int32_t SimCamera::armLocked()
     const int32_t valid = validateForArm(settings_);
     if (VYK_FAILED(valid))
         return valid;
-    armed_ = renderer_.prepare(settings_, readoutSeconds(settings_));
+    armed_ = renderer_.prepare(settings_, readoutSeconds(settings_), armed_);
     armedCurrent_ = true;
     return VYK_NOERROR;
 }

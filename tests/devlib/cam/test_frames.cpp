@@ -442,3 +442,31 @@ TEST_F(SimCameraFixture, EveryOperationIsSafeFromSeveralThreadsDuringARecording)
     const size_t afterClose = frames.count();
     EXPECT_EQ(frames.waitFor(afterClose + 1, std::chrono::milliseconds(100)), afterClose);
 }
+
+TEST_F(SimCameraFixture, NoiseFilterLowersTheNoiseOfADarkImage)
+{
+    json camera = baseCamera(331);
+    camera["capabilities"]["noise_filter"] = true;
+    camera["read_noise"] = 50.0;
+    camera["dark_offset"] = 1000;
+    useCameras({camera});
+    VYK_HANDLE h = openBySerial(331);
+    ASSERT_EQ(VYK_SetDelayExposureTime(h, 0, 1, 0, VYK_TIMEBASE_US), VYK_NOERROR);
+    auto deviation = [&](uint16_t filter) {
+        EXPECT_EQ(VYK_SetNoiseFilterMode(h, filter), VYK_NOERROR);
+        EXPECT_EQ(VYK_ArmCamera(h), VYK_NOERROR);
+        vyksim::SimFrame f;
+        EXPECT_EQ(vyksim::simRenderFrame(h, f), VYK_NOERROR);
+        const double mean = meanOf(f);
+        double sum = 0.0;
+        for (uint16_t v : f.pixels)
+            sum += (v - mean) * (v - mean);
+        EXPECT_NEAR(mean, 1000.0, 10.0);
+        return std::sqrt(sum / f.pixels.size());
+    };
+    const double plain = deviation(0);
+    const double filtered = deviation(1);
+    EXPECT_NEAR(plain, 50.0, 10.0);
+    EXPECT_LT(filtered, 0.5 * plain);
+    EXPECT_NEAR(deviation(0), plain, 0.2 * plain); // back to the unfiltered table
+}
