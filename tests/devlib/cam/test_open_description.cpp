@@ -379,3 +379,34 @@ TEST(SimCameraLibrary, CallsBeforeInitialisationAreRefused)
     EXPECT_EQ(VYK_ResetLib(), VYK_ERR_NOT_INITIALIZED);
     EXPECT_EQ(VYK_CleanupLib(), VYK_NOERROR);
 }
+
+TEST_F(SimCameraFixture, ExampleCameraSetsOpenAndDescribeTheirCameras)
+{
+    setenv("RASTEL_SIM_CONFIG", RASTEL_SIM_EXAMPLES_DIR "/line-camera.json", 1);
+    ASSERT_EQ(VYK_InitializeLib(), VYK_NOERROR);
+    initialised_ = true;
+    VYK_HANDLE line = openByNumber(VYK_INTERFACE_CLHS, 0);
+    const VYK_Description l = describe(line);
+    EXPECT_NE(l.dwGeneralCapsDESC1 & VYK_CAPS1_LINE_SENSOR, 0u);
+    EXPECT_EQ(l.wMaxVertResStdDESC, 1);
+    EXPECT_EQ(l.wMaxHorzResStdDESC, 4096);
+    closeCamera(line);
+
+    setenv("RASTEL_SIM_CONFIG", RASTEL_SIM_EXAMPLES_DIR "/every-capability.json", 1);
+    VYK_HANDLE all = openBySerial(4004);
+    const VYK_Description d = describe(all);
+    const uint32_t absent = VYK_CAPS1_NO_CAMRAM | VYK_CAPS1_NO_TIMESTAMP | VYK_CAPS1_NO_ACQUIRE_MODE
+        | VYK_CAPS1_NO_EXTEXPCTRL | VYK_CAPS1_LINE_SENSOR | VYK_CAPS1_ROI_HORZ_SYMMETRIC;
+    EXPECT_EQ(d.dwGeneralCapsDESC1 & absent, 0u);
+    const uint32_t present = VYK_CAPS1_NOISE_FILTER | VYK_CAPS1_TIMESTAMP_ASCII | VYK_CAPS1_METADATA
+        | VYK_CAPS1_EXT_ACQUIRE_MODE | VYK_CAPS1_ROI_VERT_SYMMETRIC | VYK_CAPS1_DESCRIPTION2;
+    EXPECT_EQ(d.dwGeneralCapsDESC1 & present, present);
+    EXPECT_EQ(d.dwGeneralCapsDESC2, VYK_CAPS2_AVERAGE_BINNING | VYK_CAPS2_PIXEL_FORMAT);
+    EXPECT_NE(d.wAltSensitivityDESC, 0);
+    EXPECT_NE(d.wDoubleImageDESC, 0);
+    EXPECT_EQ(d.wSensorTypeDESC & VYK_SENSOR_COLOR, VYK_SENSOR_COLOR);
+    // Health warning 4 is configured to appear only after a minute.
+    uint32_t warnings = 1;
+    ASSERT_EQ(VYK_GetCameraHealthStatus(all, &warnings, nullptr, nullptr), VYK_NOERROR);
+    EXPECT_EQ(warnings, 0u);
+}
