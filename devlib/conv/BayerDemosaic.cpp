@@ -1,4 +1,5 @@
 #include "BayerDemosaic.h"
+#include "HotLoop.h"
 
 #include <algorithm>
 #include <climits>
@@ -74,20 +75,14 @@ void BayerDemosaic::row(int y, int32_t* red, int32_t* green, int32_t* blue)
         edgeRow(y, own, green, other);
     else
         bilinearRow(y, own, green, other);
-    clampRow(red);
-    clampRow(green);
-    clampRow(blue);
 }
 
-void BayerDemosaic::clampRow(int32_t* values) const
+VYKCONV_HOT_LOOP
+void BayerDemosaic::bilinearRow(int y, int32_t* __restrict own, int32_t* __restrict green, int32_t* __restrict other)
 {
     const int32_t top = maxCode_;
-    for (int x = 0; x < width_; ++x)
-        values[x] = std::min(std::max(values[x], 0), top);
-}
-
-void BayerDemosaic::bilinearRow(int y, int32_t* own, int32_t* green, int32_t* other)
-{
+    const int width = width_;
+    auto fit = [top](int32_t v) { return std::min(v, top); }; // averages of raw values are never negative
     const uint16_t* u = rawRow(y - 1);
     const uint16_t* c = rawRow(y);
     const uint16_t* d = rawRow(y + 1);
@@ -95,30 +90,30 @@ void BayerDemosaic::bilinearRow(int y, int32_t* own, int32_t* green, int32_t* ot
     // Any column, with neighbours outside the frame folded back.
     auto generic = [&](int x) {
         if ((x & 1) == parity) {
-            own[x] = c[x];
-            green[x] = (rawAt(c, x - 1) + rawAt(c, x + 1) + u[x] + d[x] + 2) >> 2;
-            other[x] = (rawAt(u, x - 1) + rawAt(u, x + 1) + rawAt(d, x - 1) + rawAt(d, x + 1) + 2) >> 2;
+            own[x] = fit(c[x]);
+            green[x] = fit((rawAt(c, x - 1) + rawAt(c, x + 1) + u[x] + d[x] + 2) >> 2);
+            other[x] = fit((rawAt(u, x - 1) + rawAt(u, x + 1) + rawAt(d, x - 1) + rawAt(d, x + 1) + 2) >> 2);
         } else {
-            green[x] = c[x];
-            own[x] = (rawAt(c, x - 1) + rawAt(c, x + 1) + 1) >> 1;
-            other[x] = (u[x] + d[x] + 1) >> 1;
+            green[x] = fit(c[x]);
+            own[x] = fit((rawAt(c, x - 1) + rawAt(c, x + 1) + 1) >> 1);
+            other[x] = fit((u[x] + d[x] + 1) >> 1);
         }
     };
     // Interior columns 1..width-2 in (own colour, green) pairs, no border checks.
     int x = 0;
     const int first = parity == 1 ? 1 : 2; // first interior column of the own colour
-    for (; x < first && x < width_; ++x)
+    for (; x < first && x < width; ++x)
         generic(x);
-    const int last = width_ - 2; // last interior column
+    const int last = width - 2; // last interior column
     for (; x + 1 <= last; x += 2) {
-        own[x] = c[x];
-        green[x] = (c[x - 1] + c[x + 1] + u[x] + d[x] + 2) >> 2;
-        other[x] = (u[x - 1] + u[x + 1] + d[x - 1] + d[x + 1] + 2) >> 2;
-        green[x + 1] = c[x + 1];
-        own[x + 1] = (c[x] + c[x + 2] + 1) >> 1;
-        other[x + 1] = (u[x + 1] + d[x + 1] + 1) >> 1;
+        own[x] = fit(c[x]);
+        green[x] = fit((c[x - 1] + c[x + 1] + u[x] + d[x] + 2) >> 2);
+        other[x] = fit((u[x - 1] + u[x + 1] + d[x - 1] + d[x + 1] + 2) >> 2);
+        green[x + 1] = fit(c[x + 1]);
+        own[x + 1] = fit((c[x] + c[x + 2] + 1) >> 1);
+        other[x + 1] = fit((u[x + 1] + d[x + 1] + 1) >> 1);
     }
-    for (; x < width_; ++x)
+    for (; x < width; ++x)
         generic(x);
 }
 
@@ -126,7 +121,7 @@ int32_t BayerDemosaic::edgeGreenAt(int y, int x) const
 {
     const uint16_t* c = rawRow(y);
     if ((x & 1) != ownColumnParity(y))
-        return c[x];
+        return std::min<int32_t>(c[x], maxCode_);
     const uint16_t* u = rawRow(y - 1);
     const uint16_t* d = rawRow(y + 1);
     const uint16_t* uu = rawRow(y - 2);
@@ -136,8 +131,10 @@ int32_t BayerDemosaic::edgeGreenAt(int y, int x) const
     return std::min(std::max((g4 + 2) >> 2, 0), maxCode_);
 }
 
-void BayerDemosaic::edgeGreenRow(int y, int32_t* out) const
+VYKCONV_HOT_LOOP
+void BayerDemosaic::edgeGreenRow(int y, int32_t* __restrict out) const
 {
+    const int width = width_;
     const uint16_t* c = rawRow(y);
     const uint16_t* u = rawRow(y - 1);
     const uint16_t* d = rawRow(y + 1);
@@ -147,15 +144,15 @@ void BayerDemosaic::edgeGreenRow(int y, int32_t* out) const
     const int32_t top = maxCode_;
     int x = 0;
     const int first = parity == 0 ? 2 : 3;
-    for (; x < first && x < width_; ++x)
+    for (; x < first && x < width; ++x)
         out[x] = edgeGreenAt(y, x);
-    const int last = width_ - 3; // last column with two neighbours on each side
+    const int last = width - 3; // last column with two neighbours on each side
     for (; x + 1 <= last; x += 2) {
         const int32_t g4 = steeredGreen4(c[x], c[x - 1], c[x + 1], c[x - 2], c[x + 2], u[x], d[x], uu[x], dd[x]);
         out[x] = std::min(std::max((g4 + 2) >> 2, 0), top);
-        out[x + 1] = c[x + 1];
+        out[x + 1] = std::min<int32_t>(c[x + 1], top);
     }
-    for (; x < width_; ++x)
+    for (; x < width; ++x)
         out[x] = edgeGreenAt(y, x);
 }
 
@@ -169,8 +166,13 @@ const int32_t* BayerDemosaic::cachedGreenRow(int y)
     return greenRows_[slot].data();
 }
 
-void BayerDemosaic::edgeRow(int y, int32_t* own, int32_t* green, int32_t* other)
+VYKCONV_HOT_LOOP
+void BayerDemosaic::edgeRow(int y, int32_t* __restrict own, int32_t* __restrict green, int32_t* __restrict other)
 {
+    const int32_t top = maxCode_;
+    const int width = width_;
+    // Colour differences can overshoot either end of the range.
+    auto fit = [top](int32_t v) { return std::min(std::max(v, 0), top); };
     const uint16_t* u = rawRow(y - 1);
     const uint16_t* c = rawRow(y);
     const uint16_t* d = rawRow(y + 1);
@@ -184,29 +186,29 @@ void BayerDemosaic::edgeRow(int y, int32_t* own, int32_t* green, int32_t* other)
         const int r = column(x + 1);
         green[x] = gc[x];
         if ((x & 1) == parity) {
-            own[x] = c[x];
-            other[x] = gc[x] + (((u[l] - gu[l]) + (u[r] - gu[r]) + (d[l] - gd[l]) + (d[r] - gd[r]) + 2) >> 2);
+            own[x] = fit(c[x]);
+            other[x] = fit(gc[x] + (((u[l] - gu[l]) + (u[r] - gu[r]) + (d[l] - gd[l]) + (d[r] - gd[r]) + 2) >> 2));
         } else {
-            own[x] = gc[x] + (((c[l] - gc[l]) + (c[r] - gc[r]) + 1) >> 1);
-            other[x] = gc[x] + (((u[x] - gu[x]) + (d[x] - gd[x]) + 1) >> 1);
+            own[x] = fit(gc[x] + (((c[l] - gc[l]) + (c[r] - gc[r]) + 1) >> 1));
+            other[x] = fit(gc[x] + (((u[x] - gu[x]) + (d[x] - gd[x]) + 1) >> 1));
         }
     };
     int x = 0;
     const int first = parity == 1 ? 1 : 2;
-    for (; x < first && x < width_; ++x)
+    for (; x < first && x < width; ++x)
         generic(x);
-    const int last = width_ - 2;
+    const int last = width - 2;
     for (; x + 1 <= last; x += 2) {
         green[x] = gc[x];
-        own[x] = c[x];
-        other[x] = gc[x] + (((u[x - 1] - gu[x - 1]) + (u[x + 1] - gu[x + 1]) + (d[x - 1] - gd[x - 1])
-                             + (d[x + 1] - gd[x + 1]) + 2) >> 2);
+        own[x] = fit(c[x]);
+        other[x] = fit(gc[x] + (((u[x - 1] - gu[x - 1]) + (u[x + 1] - gu[x + 1]) + (d[x - 1] - gd[x - 1])
+                                 + (d[x + 1] - gd[x + 1]) + 2) >> 2));
         const int x1 = x + 1;
         green[x1] = gc[x1];
-        own[x1] = gc[x1] + (((c[x] - gc[x]) + (c[x + 2] - gc[x + 2]) + 1) >> 1);
-        other[x1] = gc[x1] + (((u[x1] - gu[x1]) + (d[x1] - gd[x1]) + 1) >> 1);
+        own[x1] = fit(gc[x1] + (((c[x] - gc[x]) + (c[x + 2] - gc[x + 2]) + 1) >> 1));
+        other[x1] = fit(gc[x1] + (((u[x1] - gu[x1]) + (d[x1] - gd[x1]) + 1) >> 1));
     }
-    for (; x < width_; ++x)
+    for (; x < width; ++x)
         generic(x);
 }
 

@@ -32,7 +32,6 @@ private:
     void edgeGreenRow(int y, int32_t* out) const;
     const int32_t* cachedGreenRow(int y);
     void edgeRow(int y, int32_t* own, int32_t* green, int32_t* other);
-    void clampRow(int32_t* values) const;
 
     const uint16_t* src_;     // the raw frame, row by row
     int width_;               // pixels per row

@@ -1,4 +1,5 @@
 #include "ColorTransform.h"
+#include "HotLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,7 +59,8 @@ void ColorTransform::apply(int32_t* red, int32_t* green, int32_t* blue, int n) c
         applyVibrance(red, green, blue, n);
 }
 
-void ColorTransform::applyMatrix(int32_t* red, int32_t* green, int32_t* blue, int n) const
+VYKCONV_HOT_LOOP
+void ColorTransform::applyMatrix(int32_t* __restrict red, int32_t* __restrict green, int32_t* __restrict blue, int n) const
 {
     const int32_t m0 = coeff_[0], m1 = coeff_[1], m2 = coeff_[2];
     const int32_t m3 = coeff_[3], m4 = coeff_[4], m5 = coeff_[5];
@@ -77,7 +79,9 @@ void ColorTransform::applyMatrix(int32_t* red, int32_t* green, int32_t* blue, in
     }
 }
 
-void ColorTransform::applyVibrance(int32_t* red, int32_t* green, int32_t* blue, int n) const
+VYKCONV_HOT_LOOP
+void ColorTransform::applyVibrance(int32_t* __restrict red, int32_t* __restrict green, int32_t* __restrict blue,
+                                    int n) const
 {
     // Dull pixels (small spread between channels) get the full vibrance, fully
     // saturated ones none: factor = 1 + vibrance x (1 - spread / full scale).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BayerDemosaic.h"
+#include "HotLoop.h"
 #include "RowParallel.h"
 #include "Sharpener.h"
 #include "WhiteBalance.h"
@@ -24,6 +25,34 @@ std::array<double, 9> colorMatrix(const VYK_SensorInfo& info)
     return {m.da11, m.da12, m.da13, m.da21, m.da22, m.da23, m.da31, m.da32, m.da33};
 }
 
+// Writes n pixels of red, green and blue (each within 0..65535) as interleaved 16-bit
+// triplets, red first when redFirst, else blue first.
+VYKCONV_HOT_LOOP
+void interleave16(const int32_t* red, const int32_t* green, const int32_t* blue, uint16_t* __restrict out, int n,
+                  bool redFirst)
+{
+    const int32_t* first = redFirst ? red : blue;
+    const int32_t* last = redFirst ? blue : red;
+    for (int x = 0; x < n; ++x) {
+        out[x * 3] = static_cast<uint16_t>(first[x]);
+        out[x * 3 + 1] = static_cast<uint16_t>(green[x]);
+        out[x * 3 + 2] = static_cast<uint16_t>(last[x]);
+    }
+}
+
+// Smallest and largest of n raw values.
+VYKCONV_HOT_LOOP
+void valueRange(const uint16_t* p, size_t n, uint16_t& lo, uint16_t& hi)
+{
+    uint16_t a = 0xFFFF, b = 0;
+    for (size_t i = 0; i < n; ++i) {
+        a = std::min(a, p[i]);
+        b = std::max(b, p[i]);
+    }
+    lo = a;
+    hi = b;
+}
+
 // Smallest and largest raw value of a frame, values above maxCode counting as maxCode.
 std::pair<int32_t, int32_t> frameRange(const uint16_t* src, int width, int height, int32_t maxCode)
 {
@@ -32,10 +61,7 @@ std::pair<int32_t, int32_t> frameRange(const uint16_t* src, int width, int heigh
         const uint16_t* p = src + static_cast<size_t>(y0) * static_cast<size_t>(width);
         const size_t n = static_cast<size_t>(y1 - y0) * static_cast<size_t>(width);
         uint16_t lo = 0xFFFF, hi = 0;
-        for (size_t i = 0; i < n; ++i) {
-            lo = std::min(lo, p[i]);
-            hi = std::max(hi, p[i]);
-        }
+        valueRange(p, n, lo, hi);
         bands[y0 == 0 ? 0 : 1] = {std::min<int32_t>(lo, maxCode), std::min<int32_t>(hi, maxCode)};
     });
     return {std::min(bands[0].first, bands[1].first), std::max(bands[0].second, bands[1].second)};
@@ -251,12 +277,7 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
             demosaic.row(y, r, g, b);
             transform_.apply(r, g, b, layout.width);
             uint8_t* out = sharpen ? plane.data() + static_cast<size_t>(y) * rowBytes : outputRow(dst, layout, y, flip);
-            tone_.mapClamped(r, out + layout.redIndex, layout.channels, layout.width);
-            tone_.mapClamped(g, out + 1, layout.channels, layout.width);
-            tone_.mapClamped(b, out + layout.blueIndex, layout.channels, layout.width);
-            if (layout.hasAlpha)
-                for (size_t x = 0; x < width; ++x)
-                    out[x * 4u + 3u] = 255;
+            tone_.mapPixels(r, g, b, out, layout.width, layout.channels, layout.redIndex == 0);
             if (!sharpen)
                 zeroPadding(out, layout);
         }
@@ -287,13 +308,7 @@ void Converter::convert16(uint32_t flags, int pattern, const OutputLayout& layou
             demosaic.row(y, r, g, b);
             transform_.apply(r, g, b, layout.width);
             uint16_t* out = dst + static_cast<size_t>(layout.outputRow(y, flip)) * layout.rowPitch;
-            uint16_t* outR = out + layout.redIndex;
-            uint16_t* outB = out + layout.blueIndex;
-            for (size_t x = 0; x < width; ++x) {
-                outR[x * 3u] = static_cast<uint16_t>(r[x]);
-                out[x * 3u + 1u] = static_cast<uint16_t>(g[x]);
-                outB[x * 3u] = static_cast<uint16_t>(b[x]);
-            }
+            interleave16(r, g, b, out, layout.width, layout.redIndex == 0);
             std::fill(out + width * 3u, out + layout.rowPitch, uint16_t{0});
         }
     });

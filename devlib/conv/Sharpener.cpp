@@ -1,4 +1,5 @@
 #include "Sharpener.h"
+#include "HotLoop.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,7 @@ inline int32_t detail(const uint8_t* a, const uint8_t* r, const uint8_t* b, int 
 
 } // namespace
 
+VYKCONV_HOT_LOOP
 void Sharpener::sharpenRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, int width,
                            int channels, bool adaptive, uint8_t* out)
 {

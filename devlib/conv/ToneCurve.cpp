@@ -1,4 +1,5 @@
 #include "ToneCurve.h"
+#include "HotLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,39 @@ constexpr int32_t kLimitBound = 1 << 20;
 double contrastSlope(int32_t contrast)
 {
     return contrast <= 0 ? 1.0 + contrast / 100.0 : 1.0 + 3.0 * contrast / 100.0;
+}
+
+// Linear ramp of one value already clamped to [lo, hi].
+inline uint8_t ramp(int32_t v, int32_t lo, int32_t hi, uint32_t scale)
+{
+    v = std::min(std::max(v, lo), hi);
+    return static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
+}
+
+// The pixel loop of ToneCurve::mapPixels for one layout; map(v) is the tone mapping.
+template <int Channels, bool RedFirst, typename Map>
+inline __attribute__((always_inline)) void mapPixelLoop(const int32_t* red, const int32_t* green, const int32_t* blue,
+                                                        uint8_t* __restrict out, int n, Map map)
+{
+    for (int i = 0; i < n; ++i) {
+        uint8_t* p = out + i * Channels;
+        p[RedFirst ? 0 : 2] = map(red[i]);
+        p[1] = map(green[i]);
+        p[RedFirst ? 2 : 0] = map(blue[i]);
+        if (Channels == 4)
+            p[3] = 255;
+    }
+}
+
+template <typename Map>
+inline __attribute__((always_inline)) void mapPixelLayouts(const int32_t* red, const int32_t* green,
+                                                           const int32_t* blue, uint8_t* out, int n, int channels,
+                                                           bool redFirst, Map map)
+{
+    if (channels == 4)
+        redFirst ? mapPixelLoop<4, true>(red, green, blue, out, n, map) : mapPixelLoop<4, false>(red, green, blue, out, n, map);
+    else
+        redFirst ? mapPixelLoop<3, true>(red, green, blue, out, n, map) : mapPixelLoop<3, false>(red, green, blue, out, n, map);
 }
 
 } // namespace
@@ -70,6 +104,7 @@ double ToneCurve::evaluate(int value) const
     return std::clamp(x, 0.0, 1.0) * 255.0;
 }
 
+VYKCONV_HOT_LOOP
 void ToneCurve::mapRaw(const uint16_t* src, uint8_t* dst, int n) const
 {
     const int32_t top = maxCode_;
@@ -77,11 +112,8 @@ void ToneCurve::mapRaw(const uint16_t* src, uint8_t* dst, int n) const
         const int32_t lo = lo_;
         const int32_t hi = hi_;
         const uint32_t scale = scale_;
-        for (int i = 0; i < n; ++i) {
-            int32_t v = std::min<int32_t>(src[i], top);
-            v = std::min(std::max(v, lo), hi);
-            dst[i] = static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
-        }
+        for (int i = 0; i < n; ++i)
+            dst[i] = ramp(std::min<int32_t>(src[i], top), lo, hi, scale);
         return;
     }
     const uint8_t* table = table_.data();
@@ -89,21 +121,20 @@ void ToneCurve::mapRaw(const uint16_t* src, uint8_t* dst, int n) const
         dst[i] = table[std::min<int32_t>(src[i], top)];
 }
 
-void ToneCurve::mapClamped(const int32_t* src, uint8_t* dst, int stride, int n) const
+VYKCONV_HOT_LOOP
+void ToneCurve::mapPixels(const int32_t* red, const int32_t* green, const int32_t* blue, uint8_t* out, int n,
+                          int channels, bool redFirst) const
 {
     if (linear_) {
         const int32_t lo = lo_;
         const int32_t hi = hi_;
         const uint32_t scale = scale_;
-        for (int i = 0; i < n; ++i) {
-            const int32_t v = std::min(std::max(src[i], lo), hi);
-            dst[i * stride] = static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
-        }
+        mapPixelLayouts(red, green, blue, out, n, channels, redFirst,
+                        [=](int32_t v) { return ramp(v, lo, hi, scale); });
         return;
     }
     const uint8_t* table = table_.data();
-    for (int i = 0; i < n; ++i)
-        dst[i * stride] = table[src[i]];
+    mapPixelLayouts(red, green, blue, out, n, channels, redFirst, [=](int32_t v) { return table[v]; });
 }
 
 } // namespace vykconv

@@ -20,8 +20,11 @@ public:
     // Maps n raw values (anything above the largest code counts as the largest code).
     void mapRaw(const uint16_t* src, uint8_t* dst, int n) const;
 
-    // Maps n values already clamped to 0..maxCode(), writing every stride-th byte.
-    void mapClamped(const int32_t* src, uint8_t* dst, int stride, int n) const;
+    // Maps n pixels of red, green and blue values (each already clamped to 0..maxCode())
+    // into interleaved 8-bit pixels of channels (3 or 4, the 4th being alpha = 255)
+    // elements, red first when redFirst, else blue first.
+    void mapPixels(const int32_t* red, const int32_t* green, const int32_t* blue, uint8_t* out, int n,
+                   int channels, bool redFirst) const;
 
     // The exact mapping of one raw value, in floating point (reference and table builder).
     double evaluate(int value) const;

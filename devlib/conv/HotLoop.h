@@ -1,0 +1,12 @@
+// Marks a function whose loops are compiled twice, for AVX2 and for the baseline
+// instruction set; the dynamic loader picks the version that the processor runs.
+#ifndef VYKCONV_HOT_LOOP_H
+#define VYKCONV_HOT_LOOP_H
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#define VYKCONV_HOT_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define VYKCONV_HOT_LOOP
+#endif
+
+#endif
