@@ -12,6 +12,7 @@
 #include "camera/ConversionSet.h"
 #include "camera/DeviceTime.h"
 #include "camera/MemoryRule.h"
+#include "camera/PixelFormat.h"
 #include "camera/RecordModeInfo.h"
 #include "camera/RecorderHandle.h"
 #include "camera/Unset.h"
@@ -66,18 +67,6 @@ constexpr uint32_t kBusyCode = 0x80002001u;
 constexpr uint32_t kSettingTolerance = 0x80001020u;
 // Arm results after which switchToCamRam returns quietly.
 constexpr uint32_t kCamRamArmQuiet = 0x80001025u;
-
-// Pixel-format flag of a sensor bit resolution.
-uint32_t pixelFormatFlagOfBits(uint16_t bits) {
-  switch (bits) {
-    case 8: return 0x10;
-    case 10: return 0x8;
-    case 12: return 0x4;
-    case 14: return 0x2;
-    case 16: return 0x1;
-    default: throw CameraException("Unknown dynamic resolution: " + std::to_string(bits), kLayer);
-  }
-}
 
 // Throws unless result is success or a failure carrying every bit of kSettingTolerance.
 void throwIfSettingFailed(int32_t result) {
@@ -464,7 +453,7 @@ Description Camera::getDescription() {
       if ((supported & flag) != 0) d.pixel_format_vec.push_back(flag);
     }
   } else {
-    d.pixel_format_vec.push_back(pixelFormatFlagOfBits(desc.wDynResDESC));
+    d.pixel_format_vec.push_back(PixelFormat::flagOfBits(desc.wDynResDESC));
   }
   d.line_sensor_mode = (caps & kCapsLineSensor) == 0 ? 0 : (d.max_height < 2 ? 1 : 2);
   return d;
@@ -566,7 +555,7 @@ Configuration Camera::getConfiguration() {
   c.binning.mode = (horz >> 12) == 0x1 ? BinningMode::Average : BinningMode::Sum;
 
   c.pixel_format = _s->pixelFormatSelectable() ? _s->currentPixelFormatFlag()
-                                               : pixelFormatFlagOfBits(_s->description.wDynResDESC);
+                                               : PixelFormat::flagOfBits(_s->description.wDynResDESC);
   c.auto_exposure = _s->autoExposure;
   return c;
 }
@@ -675,7 +664,7 @@ void Camera::setConfiguration(const Configuration& c) {
         throw CameraException("unsupported pixelformat flag: " + std::to_string(flag), kInvalid);
       }
       throwIfFailed(VYK_SetPixelFormat(dev, flag));
-    } else if (flag != pixelFormatFlagOfBits(desc.wDynResDESC)) {
+    } else if (flag != PixelFormat::flagOfBits(desc.wDynResDESC)) {
       throw CameraException("unsupported pixelformat flag: " + std::to_string(flag), kInvalid);
     }
   }

@@ -1,0 +1,64 @@
+#include "test_CameraFixture.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <thread>
+
+nlohmann::json CameraTest::baseCamera(uint32_t serial) {
+  return {
+      {"serial", serial},
+      {"name", "camera test " + std::to_string(serial)},
+      {"type", 0x1234},
+      {"sub_type", 7},
+      {"interface", "USB3"},
+      {"sensor", {{"width", 64}, {"height", 48}, {"bits", 16}}},
+      {"pixel_rates_hz", {10000000, 20000000}},
+      {"conversion_factors", {1.0, 0.5}},
+      {"exposure", {{"min_ns", 1000}, {"max_ms", 5000}, {"step_ns", 100}}},
+      {"delay", {{"min_ns", 0}, {"max_ms", 1000}, {"step_ns", 100}}},
+      {"roi", {{"step_horz", 1}, {"step_vert", 1}}},
+      {"capabilities", {{"timestamp", false}, {"acquire_mode", false}}},
+      {"read_noise", 0.0},
+      {"dark_offset", 0},
+  };
+}
+
+std::string CameraTest::libraryText(uint32_t code) { return vyk::CameraException(code).message(); }
+
+bool CameraTest::waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+VYK_HANDLE CameraTest::deviceOf(const vyk::Camera& camera) { return camera.getSensorInfo().hCamera; }
+
+void CameraTest::SetUp() {
+  std::random_device random;
+  const auto info = ::testing::UnitTest::GetInstance()->current_test_info();
+  dir_ = std::filesystem::temp_directory_path() /
+         ("rastel_camera_" + std::string(info->name()) + "_" + std::to_string(random()));
+  std::filesystem::create_directories(dir_);
+}
+
+void CameraTest::TearDown() {
+  if (initialised_) VYK_CleanupLib();
+  unsetenv("RASTEL_SIM_CONFIG");
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void CameraTest::useCameras(const nlohmann::json& cameras) {
+  const std::filesystem::path config = dir_ / "cameras.json";
+  // A braced list of one camera arrives as that camera's object, not as an array.
+  const nlohmann::json list = cameras.is_object() ? nlohmann::json::array({cameras}) : cameras;
+  std::ofstream(config) << nlohmann::json{{"cameras", list}}.dump(2);
+  setenv("RASTEL_SIM_CONFIG", config.c_str(), 1);
+  const int32_t result = VYK_InitializeLib();
+  initialised_ = true;  // counted even when the set was refused: cleanup balances it
+  ASSERT_FALSE(VYK_FAILED(result)) << libraryText(static_cast<uint32_t>(result));
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Test fixture for vyk::Camera: each test writes its own simulated camera set into a
+// temporary folder, points the device library at it and opens cameras through vyk::Camera.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "camera/Camera.h"
+#include "camera/CameraException.h"
+#include "kv2_cam.h"
+
+/// Asserts that statement throws vyk::CameraException with the given message and code.
+#define EXPECT_CAMERA_ERROR(statement, expectedMessage, expectedCode)                    \
+  do {                                                                                   \
+    try {                                                                                \
+      statement;                                                                         \
+      ADD_FAILURE() << "no vyk::CameraException from " #statement;                       \
+    } catch (const vyk::CameraException& e) {                                            \
+      EXPECT_EQ(e.message(), std::string(expectedMessage));                              \
+      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << std::hex << e.code();  \
+    }                                                                                    \
+  } while (0)
+
+/// Asserts that statement throws vyk::CameraException with the given code (any message).
+#define EXPECT_CAMERA_CODE(statement, expectedCode)                                      \
+  do {                                                                                   \
+    try {                                                                                \
+      statement;                                                                         \
+      ADD_FAILURE() << "no vyk::CameraException from " #statement;                       \
+    } catch (const vyk::CameraException& e) {                                            \
+      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << e.what();              \
+    }                                                                                    \
+  } while (0)
+
+/// A temporary camera set and folder per test; the library is cleaned up afterwards.
+class CameraTest : public ::testing::Test {
+ public:
+  /// A small, fast 16-bit mono camera on USB3 without camera RAM, timestamps or metadata.
+  static nlohmann::json baseCamera(uint32_t serial);
+  /// The text of a device-library code, as vyk::CameraException reports it.
+  static std::string libraryText(uint32_t code);
+  /// Polls condition every millisecond until it holds or timeout passes; returns whether it held.
+  static bool waitUntil(const std::function<bool()>& condition,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(30000));
+  /// The device handle behind a camera, for reading back what reached the device.
+  static VYK_HANDLE deviceOf(const vyk::Camera& camera);
+
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  /// Writes {"cameras": cameras} into the temporary folder, points RASTEL_SIM_CONFIG at it
+  /// and initialises the device library.
+  void useCameras(const nlohmann::json& cameras);
+
+  std::filesystem::path dir_;  // temporary folder of this test, removed afterwards
+  bool initialised_ = false;   // the library was initialised by useCameras
+};
