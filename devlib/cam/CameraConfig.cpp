@@ -417,7 +417,7 @@ CameraSet parseCameraSet(const std::string& jsonText)
         return failed(VYK_ERR_FILE_FORMAT, std::string("camera set is not valid JSON: ") + e.what());
     }
     try {
-        checkKeys(document, {"cameras"}, "camera set");
+        checkKeys(document, {"cameras", "light_sources"}, "camera set"); // light_sources: read by lsx_lumra
         if (!document.contains("cameras") || !document["cameras"].is_array() || document["cameras"].empty())
             throw ConfigError("camera set: \"cameras\" must list at least one camera");
         CameraSet set;
