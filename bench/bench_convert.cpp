@@ -143,6 +143,10 @@ int main()
         VYKCONV_ConvertColor8(color, base, 0, kWidth, kHeight, raw.data(), pixels, bgr.data(), bgr.size());
     });
     report("BGR8 bilinear", bgr8Ms);
+    report("BGR8 bilinear + adaptive sharpen", medianMs([&] {
+        VYKCONV_ConvertColor8(color, base | VYKCONV_FLAG_ADAPTIVE_SHARPEN, 0, kWidth, kHeight, raw.data(), pixels,
+                              bgr.data(), bgr.size());
+    }));
     report("BGR8 edge-directed", medianMs([&] {
         VYKCONV_ConvertColor8(color, base | VYKCONV_FLAG_EDGE_DEMOSAIC, 0, kWidth, kHeight, raw.data(), pixels,
                               bgr.data(), bgr.size());

@@ -236,15 +236,15 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
         zeroPadding(out, layout);
     };
     if (flags & kSharpenFlags) {
-        std::vector<uint8_t> plane(width * static_cast<size_t>(layout.height));
+        plane_.resize(width * static_cast<size_t>(layout.height));
         RowParallel::run(layout.height, width, [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y)
-                tone_.mapRaw(src + static_cast<size_t>(y) * width, plane.data() + static_cast<size_t>(y) * width,
+                tone_.mapRaw(src + static_cast<size_t>(y) * width, plane_.data() + static_cast<size_t>(y) * width,
                              layout.width);
         });
         OutputLayout planeLayout = layout;
         planeLayout.channels = 1;
-        sharpenPlane(plane, planeLayout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, emit);
+        sharpenPlane(plane_, planeLayout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, emit);
         return;
     }
     RowParallel::run(layout.height, width, [&](int y0, int y1) {
@@ -266,7 +266,8 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
     const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
     const size_t width = static_cast<size_t>(layout.width);
     const size_t rowBytes = width * static_cast<size_t>(layout.channels);
-    std::vector<uint8_t> plane(sharpen ? rowBytes * static_cast<size_t>(layout.height) : 0);
+    if (sharpen)
+        plane_.resize(rowBytes * static_cast<size_t>(layout.height));
     RowParallel::run(layout.height, width, [&](int y0, int y1) {
         BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, tone_.maxCode());
         std::vector<int32_t> rgb(width * 3u);
@@ -276,14 +277,14 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
         for (int y = y0; y < y1; ++y) {
             demosaic.row(y, r, g, b);
             transform_.apply(r, g, b, layout.width);
-            uint8_t* out = sharpen ? plane.data() + static_cast<size_t>(y) * rowBytes : outputRow(dst, layout, y, flip);
+            uint8_t* out = sharpen ? plane_.data() + static_cast<size_t>(y) * rowBytes : outputRow(dst, layout, y, flip);
             tone_.mapPixels(r, g, b, out, layout.width, layout.channels, layout.redIndex == 0);
             if (!sharpen)
                 zeroPadding(out, layout);
         }
     });
     if (sharpen)
-        sharpenPlane(plane, layout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, [&](int y, const uint8_t* row) {
+        sharpenPlane(plane_, layout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, [&](int y, const uint8_t* row) {
             uint8_t* out = outputRow(dst, layout, y, flip);
             std::memcpy(out, row, rowBytes);
             zeroPadding(out, layout);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "ColorTransform.h"
 #include "LutFile.h"
@@ -52,9 +53,6 @@ public:
     // Waits until no conversion runs on this converter.
     void waitIdle();
 
-    // The ToneCurve in use; for tests of its caching (call only while no conversion runs).
-    const ToneCurve& toneCurve() const { return tone_; }
-
 private:
     void prepareTone(uint32_t flags, const OutputLayout& layout, const uint16_t* src);
     void prepareColor(bool withMatrix);
@@ -69,6 +67,7 @@ private:
     LutFile::Table lut_;        // pseudocolour table
     ToneCurve tone_;            // raw -> 8-bit mapping, rebuilt when its inputs change
     ColorTransform transform_;  // white balance, colour matrix, saturation, vibrance
+    std::vector<uint8_t> plane_; // unsharpened 8-bit frame of a sharpening conversion, kept between frames
 };
 
 } // namespace vykconv

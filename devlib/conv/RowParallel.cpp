@@ -10,8 +10,8 @@ void RowParallel::run(int rows, size_t pixelsPerRow, const std::function<void(in
 {
     if (rows <= 0)
         return;
-    const bool split = rows >= 2 && static_cast<size_t>(rows) * pixelsPerRow >= kMinPixels
-                       && std::thread::hardware_concurrency() >= 2;
+    static const unsigned cores = std::thread::hardware_concurrency();
+    const bool split = rows >= 2 && static_cast<size_t>(rows) * pixelsPerRow >= kMinPixels && cores >= 2;
     if (!split) {
         body(0, rows);
         return;

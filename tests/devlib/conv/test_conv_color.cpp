@@ -77,10 +77,13 @@ TEST_P(BayerPhase, FlatColouredFieldComesOutInItsColour)
         ConvHandle h(VYKCONV_MODE_COLOR, 12);
         const int w = size.first, hgt = size.second;
         const auto raw = flatField(w, hgt, pattern, colour);
-        const auto out = convert8(h, raw, w, hgt, VYKCONV_FLAG_BASE | demosaic, pattern);
-        for (int y = 0; y < hgt; ++y)
-            for (int x = 0; x < w; ++x)
-                ASSERT_EQ(out.at(x, y, 0), want) << w << "x" << hgt << " at " << x << "," << y;
+        // Sharpening (on by default in the camera layer) must not disturb a flat field.
+        for (uint32_t sharpen : {0u, VYKCONV_FLAG_SHARPEN | VYKCONV_FLAG_ADAPTIVE_SHARPEN}) {
+            const auto out = convert8(h, raw, w, hgt, VYKCONV_FLAG_BASE | demosaic | sharpen, pattern);
+            for (int y = 0; y < hgt; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(out.at(x, y, 0), want) << w << "x" << hgt << " at " << x << "," << y;
+        }
         // Read with the wrong phase the same raw frame is a different colour.
         const auto wrong = convert8(h, raw, w, hgt, VYKCONV_FLAG_BASE | demosaic, pattern ^ 3);
         EXPECT_NE(wrong.at(0, 0, 0), want);
