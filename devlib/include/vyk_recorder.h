@@ -122,7 +122,8 @@ int32_t VYK_RecorderStart(VYK_RECORDER recorder);
 
 /* Stops recording and switches the camera's recording state off. No error when it is
  * not running. File modes: returns when every accepted image is on disk and the files
- * are closed; the result is the file writer's error status when it failed. */
+ * are closed; VYK_ERR_FILE_IO when they could not be written. Lost images are reported
+ * by the error status of VYK_RecorderGetStatus, not here. */
 int32_t VYK_RecorderStop(VYK_RECORDER recorder);
 
 /* State of the recording of camera. Every out pointer may be NULL.

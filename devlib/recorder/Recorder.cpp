@@ -393,10 +393,12 @@ int32_t Recorder::stopLocked()
     if (worker_.joinable())
         worker_.join();
     shutdownCamera();
+    // Lost images are the recording's status; the stop itself fails only when accepted
+    // images could not be written.
     const int32_t rc = finishFiles();
     std::lock_guard<std::mutex> guard(lock_);
     started_ = running_ = false;
-    return rc;
+    return rc == VYK_ERR_FILE_IO ? rc : VYK_NOERROR;
 }
 
 bool Recorder::ended()
@@ -420,13 +422,16 @@ void Recorder::shutdownCamera()
     bool sink = false, on = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        accepting_ = false;
         std::swap(sink, sinkInstalled_);
         std::swap(on, cameraOn_);
     }
-    // Removing the sink waits for a frame still being handed over.
+    // Removing the sink waits for a frame still being handed over, which still counts.
     if (sink)
         vyksim::simSetFrameSink(camera_, {});
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        accepting_ = false;
+    }
     if (on)
         VYK_SetRecordingState(camera_, 0);
     RecorderRegistry::releaseCamera(camera_, this);
@@ -624,13 +629,16 @@ int32_t Recorder::status(uint32_t* running, uint32_t* recorded, uint32_t* buffer
             std::lock_guard<std::mutex> guard(lock_);
             checkCamera = accepting_ && cameraOn_;
         }
-        // A camera that stopped answering ends the recording with its error.
-        uint16_t state = 0;
+        // A camera that stopped by itself (acquire sequence done, camera-RAM segment full)
+        // ends the recording; one that stopped answering ends it with its error.
+        uint16_t state = 1;
         const int32_t cameraState = checkCamera ? VYK_GetRecordingState(camera_, &state) : VYK_NOERROR;
         std::lock_guard<std::mutex> guard(lock_);
-        if (VYK_FAILED(cameraState) && accepting_) {
-            noteError(cameraState);
-            accepting_ = false;
+        if ((VYK_FAILED(cameraState) || state == 0) && accepting_ && cameraOn_) {
+            if (VYK_FAILED(cameraState))
+                noteError(cameraState);
+            // The camera's last image may still be on its way through the sink: the worker
+            // takes the sink away (waiting for it) before the recording stops taking images.
             finishRequested_ = true;
             workCv_.notify_all();
         }

@@ -16,7 +16,7 @@ const char* kCameraSet = R"({"cameras": [
    "sensor": {"width": 64, "height": 48, "bits": 16},
    "exposure": {"min_ns": 10000, "max_ms": 1000, "step_ns": 10},
    "ram": {"pages": 64, "page_size": 4096},
-   "capabilities": {"metadata": true, "timestamp": true},
+   "capabilities": {"metadata": true, "timestamp": true, "ext_acquire_mode": true},
    "reference_exposure_s": 0.02, "seed": 11},
   {"serial": 7002, "name": "recorder test failing", "interface": "USB3",
    "sensor": {"width": 32, "height": 24, "bits": 12},

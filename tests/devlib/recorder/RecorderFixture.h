@@ -16,7 +16,7 @@
 namespace rectest {
 
 // Serials of the cameras of the test camera set (see RecorderFixture.cpp).
-constexpr uint32_t kMonoSerial = 7001;   // 64 x 48, 16 bit, metadata, timestamp, camera RAM
+constexpr uint32_t kMonoSerial = 7001;   // 64 x 48, 16 bit, metadata, timestamp, camera RAM, acquire sequence
 constexpr uint32_t kFailingSerial = 7002; // 32 x 24, stops answering after 40 images
 constexpr uint32_t kByteSerial = 7003;   // 32 x 24, 8 bit
 

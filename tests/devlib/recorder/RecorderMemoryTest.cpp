@@ -311,6 +311,23 @@ TEST_F(RecorderTest, DeviceFailureEndsTheRecordingWithAnError)
     EXPECT_EQ(copy(recorder, camera, VYK_RECORDER_LATEST_IMAGE).number, s.recorded);
 }
 
+TEST_F(RecorderTest, CameraThatStopsByItselfEndsTheRecording)
+{
+    // The camera's acquire sequence ends its recording after 12 images.
+    VYK_HANDLE camera = open(kMonoSerial);
+    ASSERT_FALSE(VYK_FAILED(VYK_SetAcquireModeEx(camera, VYK_ACQUIRE_SEQUENCE, 12)));
+    setExposure(camera, 0.001);
+    VYK_RECORDER recorder = create(camera, VYK_RECORDER_MODE_MEMORY, nullptr);
+    ASSERT_EQ(VYK_RecorderInit(recorder, 8, VYK_RECORDER_MEMORY_RING, 0, nullptr, 0), VYK_NOERROR);
+    ASSERT_EQ(VYK_RecorderStart(recorder), VYK_NOERROR);
+    ASSERT_TRUE(waitFor([&] { return status(recorder, camera).running == 0; }));
+    const Status s = status(recorder, camera);
+    EXPECT_EQ(s.recorded, 12u);
+    EXPECT_EQ(s.error, 0);
+    EXPECT_EQ(copy(recorder, camera, VYK_RECORDER_LATEST_IMAGE).number, 12u);
+    EXPECT_EQ(copy(recorder, camera, 0).number, 5u);
+}
+
 TEST_F(RecorderTest, RefusesInvalidUse)
 {
     VYK_HANDLE camera = open(kMonoSerial);
