@@ -79,22 +79,34 @@ void zeroPadding(uint8_t* row, const OutputLayout& layout)
         std::memset(row + used, 0, layout.rowPitch - used);
 }
 
-// Runs the sharpening stage from a finished, unpadded 8-bit plane: emit(y, row) gets
-// each sharpened row (width x channels bytes).
-template <typename Emit>
-void sharpenPlane(const std::vector<uint8_t>& plane, const OutputLayout& layout, bool adaptive, Emit emit)
+// Sharpens the rows [y0, y1) of a frame: produce(y, row) makes the unsharpened 8-bit
+// row y (width x channels bytes), emit(y, row) receives the sharpened one. Rows pass
+// through a window of three so that the frame is never held whole; the rows just
+// outside the band are produced too, as neighbours. Rows are produced in ascending order.
+template <typename Produce, typename Emit>
+void sharpenBand(int y0, int y1, const OutputLayout& layout, int channels, bool adaptive, Produce produce, Emit emit)
 {
-    const size_t rowBytes = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.channels);
-    RowParallel::run(layout.height, static_cast<size_t>(layout.width), [&](int y0, int y1) {
-        std::vector<uint8_t> out(rowBytes);
-        for (int y = y0; y < y1; ++y) {
-            const uint8_t* row = plane.data() + static_cast<size_t>(y) * rowBytes;
-            const uint8_t* above = y > 0 ? row - rowBytes : row;
-            const uint8_t* below = y + 1 < layout.height ? row + rowBytes : row;
-            Sharpener::sharpenRow(above, row, below, layout.width, layout.channels, adaptive, out.data());
-            emit(y, out.data());
+    const size_t rowBytes = static_cast<size_t>(layout.width) * static_cast<size_t>(channels);
+    std::vector<uint8_t> window(3 * rowBytes);
+    std::vector<uint8_t> out(rowBytes);
+    int held[3] = {-1, -1, -1}; // frame row in each window slot
+    auto rowAt = [&](int y) -> const uint8_t* {
+        y = std::min(std::max(y, 0), layout.height - 1); // at the frame's edge a row is its own neighbour
+        const int slot = y % 3;
+        uint8_t* p = window.data() + static_cast<size_t>(slot) * rowBytes;
+        if (held[slot] != y) {
+            produce(y, p);
+            held[slot] = y;
         }
-    });
+        return p;
+    };
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* above = rowAt(y - 1);
+        const uint8_t* row = rowAt(y);
+        const uint8_t* below = rowAt(y + 1);
+        Sharpener::sharpenRow(above, row, below, layout.width, channels, adaptive, out.data());
+        emit(y, out.data());
+    }
 }
 
 } // namespace
@@ -236,15 +248,12 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
         zeroPadding(out, layout);
     };
     if (flags & kSharpenFlags) {
-        plane_.resize(width * static_cast<size_t>(layout.height));
+        const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
         RowParallel::run(layout.height, width, [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y)
-                tone_.mapRaw(src + static_cast<size_t>(y) * width, plane_.data() + static_cast<size_t>(y) * width,
-                             layout.width);
+            sharpenBand(y0, y1, layout, 1, adaptive, [&](int y, uint8_t* row) {
+                tone_.mapRaw(src + static_cast<size_t>(y) * width, row, layout.width);
+            }, emit);
         });
-        OutputLayout planeLayout = layout;
-        planeLayout.channels = 1;
-        sharpenPlane(plane_, planeLayout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, emit);
         return;
     }
     RowParallel::run(layout.height, width, [&](int y0, int y1) {
@@ -266,29 +275,33 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
     const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
     const size_t width = static_cast<size_t>(layout.width);
     const size_t rowBytes = width * static_cast<size_t>(layout.channels);
-    if (sharpen)
-        plane_.resize(rowBytes * static_cast<size_t>(layout.height));
+    const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
     RowParallel::run(layout.height, width, [&](int y0, int y1) {
         BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, tone_.maxCode());
         std::vector<int32_t> rgb(width * 3u);
         int32_t* r = rgb.data();
         int32_t* g = r + width;
         int32_t* b = g + width;
-        for (int y = y0; y < y1; ++y) {
+        // Makes the finished, unsharpened 8-bit row y.
+        auto produce = [&](int y, uint8_t* out) {
             demosaic.row(y, r, g, b);
             transform_.apply(r, g, b, layout.width);
-            uint8_t* out = sharpen ? plane_.data() + static_cast<size_t>(y) * rowBytes : outputRow(dst, layout, y, flip);
             tone_.mapPixels(r, g, b, out, layout.width, layout.channels, layout.redIndex == 0);
-            if (!sharpen)
+        };
+        if (sharpen) {
+            sharpenBand(y0, y1, layout, layout.channels, adaptive, produce, [&](int y, const uint8_t* row) {
+                uint8_t* out = outputRow(dst, layout, y, flip);
+                std::memcpy(out, row, rowBytes);
                 zeroPadding(out, layout);
+            });
+            return;
+        }
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* out = outputRow(dst, layout, y, flip);
+            produce(y, out);
+            zeroPadding(out, layout);
         }
     });
-    if (sharpen)
-        sharpenPlane(plane_, layout, (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0, [&](int y, const uint8_t* row) {
-            uint8_t* out = outputRow(dst, layout, y, flip);
-            std::memcpy(out, row, rowBytes);
-            zeroPadding(out, layout);
-        });
 }
 
 void Converter::convert16(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src, uint16_t* dst)

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include "ColorTransform.h"
 #include "LutFile.h"
@@ -67,7 +66,6 @@ private:
     LutFile::Table lut_;        // pseudocolour table
     ToneCurve tone_;            // raw -> 8-bit mapping, rebuilt when its inputs change
     ColorTransform transform_;  // white balance, colour matrix, saturation, vibrance
-    std::vector<uint8_t> plane_; // unsharpened 8-bit frame of a sharpening conversion, kept between frames
 };
 
 } // namespace vykconv
