@@ -17,8 +17,10 @@ namespace {
 
 constexpr uint32_t kSharpenFlags = VYKCONV_FLAG_SHARPEN | VYKCONV_FLAG_ADAPTIVE_SHARPEN;
 
+// Significant bits of the raw values.
 int dataBits(const VYK_SensorInfo& info) { return info.iDataBits; }
 
+// The sensor colour matrix, row by row.
 std::array<double, 9> colorMatrix(const VYK_SensorInfo& info)
 {
     const VYK_ColorCoeff& m = info.strColorCoeff;
@@ -67,11 +69,13 @@ std::pair<int32_t, int32_t> frameRange(const uint16_t* src, int width, int heigh
     return {std::min(bands[0].first, bands[1].first), std::max(bands[0].second, bands[1].second)};
 }
 
+// Start of the destination row that source row y lands in.
 uint8_t* outputRow(uint8_t* dst, const OutputLayout& layout, int y, bool flip)
 {
     return dst + static_cast<size_t>(layout.outputRow(y, flip)) * layout.rowPitch;
 }
 
+// Clears the bytes after the last pixel of an output row.
 void zeroPadding(uint8_t* row, const OutputLayout& layout)
 {
     const size_t used = static_cast<size_t>(layout.width) * static_cast<size_t>(layout.channels);
