@@ -22,16 +22,16 @@ public:
     void row(int y, int32_t* red, int32_t* green, int32_t* blue);
 
 private:
-    const uint16_t* rawRow(int y) const;
-    int column(int x) const;
-    bool isRedRow(int y) const;
-    int ownColumnParity(int y) const;
-    int32_t rawAt(const uint16_t* rowPtr, int x) const;
-    void bilinearRow(int y, int32_t* own, int32_t* green, int32_t* other);
-    int32_t edgeGreenAt(int y, int x) const;
-    void edgeGreenRow(int y, int32_t* out) const;
-    const int32_t* cachedGreenRow(int y);
-    void edgeRow(int y, int32_t* own, int32_t* green, int32_t* other);
+    const uint16_t* rawRow(int y) const;          // raw row y, folded into the frame
+    int column(int x) const;                       // column x, folded into the frame
+    bool isRedRow(int y) const;                    // row y holds red (else blue) pixels
+    int ownColumnParity(int y) const;              // column parity of row y's red or blue pixels
+    int32_t rawAt(const uint16_t* rowPtr, int x) const; // raw value at a folded column
+    void bilinearRow(int y, int32_t* own, int32_t* green, int32_t* other); // bilinear row y
+    int32_t edgeGreenAt(int y, int x) const;       // steered green at one pixel (border path)
+    void edgeGreenRow(int y, int32_t* out) const;  // steered green of a whole row
+    const int32_t* cachedGreenRow(int y);          // green row y from the three-row cache
+    void edgeRow(int y, int32_t* own, int32_t* green, int32_t* other); // edge-directed row y
 
     const uint16_t* src_;     // the raw frame, row by row
     int width_;               // pixels per row

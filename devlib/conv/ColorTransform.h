@@ -26,8 +26,8 @@ public:
     static constexpr double kMaxCoefficient = 16.0;
 
 private:
-    void applyMatrix(int32_t* red, int32_t* green, int32_t* blue, int n) const;
-    void applyVibrance(int32_t* red, int32_t* green, int32_t* blue, int n) const;
+    void applyMatrix(int32_t* red, int32_t* green, int32_t* blue, int n) const;   // coeff_ x pixel, clamped
+    void applyVibrance(int32_t* red, int32_t* green, int32_t* blue, int n) const; // chroma boost by dullness
 
     std::array<int32_t, 9> coeff_{}; // combined matrix in units of 2^-shift_
     int shift_ = 10;                 // fraction bits of coeff_, chosen so sums fit 32 bits

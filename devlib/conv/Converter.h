@@ -53,10 +53,15 @@ public:
     void waitIdle();
 
 private:
+    // Configures tone_ from the parameters, or from the frame's range with auto min/max.
     void prepareTone(uint32_t flags, const OutputLayout& layout, const uint16_t* src);
+    // Configures transform_: white balance, plus matrix, saturation and vibrance when withMatrix.
     void prepareColor(bool withMatrix);
+    // Mono8 and pseudocolour conversion.
     void convertMonoLike(uint32_t flags, const OutputLayout& layout, const uint16_t* src, uint8_t* dst);
+    // Colour 8-bit conversion.
     void convertColor8(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src, uint8_t* dst);
+    // Paints one row of 8-bit levels through lut_ into an output row.
     void colorize(const uint8_t* index, const OutputLayout& layout, uint8_t* out) const;
 
     std::mutex mutex_;          // guards every member below and serialises conversions

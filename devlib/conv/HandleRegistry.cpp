@@ -4,8 +4,10 @@ namespace vykconv {
 
 HandleRegistry& HandleRegistry::instance()
 {
-    static HandleRegistry registry;
-    return registry;
+    // Never destroyed: handles may still be deleted by other objects' destructors while
+    // static objects are torn down at exit.
+    static HandleRegistry* const registry = new HandleRegistry;
+    return *registry;
 }
 
 VYKCONV_HANDLE HandleRegistry::add(std::shared_ptr<Converter> converter)
