@@ -87,6 +87,14 @@ TEST_F(ThemeTest, BothSheetsHaveTheSameRulesAndBothPlaceholders)
         EXPECT_TRUE(sheet.contains(QLatin1String("@accent_rgb")));
     }
     EXPECT_TRUE(dark.contains(QLatin1String("background-color: #353535; color: #FFFFFF; font-size: 10pt;")));
+    // Images the sheets refer to are resources that exist.
+    const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));
+    int images = 0;
+    for (auto it = url.globalMatch(dark + bright); it.hasNext(); ++images) {
+        const QString image = it.next().captured(1);
+        EXPECT_TRUE(QFile::exists(image)) << image.toStdString();
+    }
+    EXPECT_GT(images, 0);
     EXPECT_TRUE(bright.contains(QLatin1String("background-color: #f5f5f7; color: #111111; font-size: 10pt;")));
 }
 
