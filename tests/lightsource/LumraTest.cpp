@@ -192,6 +192,7 @@ TEST_F(LocalLumraTest, LibraryFailuresCarryTheLibraryCode)
 
 TEST_F(LocalLumraTest, CommandValueIsPassedOnlyWhenNotEmpty)
 {
+    useLightSources({lsxtest::lightSource(4, "/dev/ttyUSB4", 2, {{385, 1}, {470, 1}, {560, 0}, {640, 0}})});
     Lumra lumra;
     EXPECT_EQ(lumra.executeCommand("GetWavelength", "2"), "560");
     EXPECT_EQ(lumra.executeCommand("SimSetUnitStatus", "6144"), "OK");
@@ -249,6 +250,7 @@ TEST_F(LocalLumraTest, LibraryLogGoesToTheDataDirectory)
 
 TEST_F(LocalLumraTest, GuiAndHealthThreadsMayUseOneLightSourceAtOnce)
 {
+    useLightSources({lsxtest::lightSource(4, "/dev/ttyUSB4", 2, {{385, 1}, {470, 1}, {560, 0}, {640, 0}})});
     Lumra lumra;
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
@@ -265,7 +267,7 @@ TEST_F(LocalLumraTest, GuiAndHealthThreadsMayUseOneLightSourceAtOnce)
         }
     });
     for (int i = 0; i < 200; ++i) {
-        lumra.setConfiguration({{static_cast<uint32_t>(i % 1000), 500, 500, 500}, {i % 2 == 0, false, true, false}});
+        lumra.setConfiguration({{static_cast<uint32_t>(50 + i % 900), 500, 500, 500}, {i % 2 == 0, false, true, false}});
         lumra.defaultConfiguration();
         lumra.switchOn();
     }

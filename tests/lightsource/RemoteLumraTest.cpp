@@ -6,6 +6,7 @@
 #include "lightsource/lsx/RemoteLumra.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -310,6 +311,43 @@ TEST_F(ScriptedServerTest, ConfigurationAnswerMustHoldArrays)
     } catch (const json::type_error& e) {
         EXPECT_NE(std::string(e.what()).find("type must be array, but is null"), std::string::npos);
     }
+}
+
+TEST_F(ScriptedServerTest, LockedRequestsOfOneLightSourceNeverOverlap)
+{
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};
+    std::atomic<int> served{0};
+    auto slowDevice = [&](const httplib::Request&, httplib::Response& response) {
+        const int now = ++inFlight;
+        int most = mostInFlight;
+        while (now > most && !mostInFlight.compare_exchange_weak(most, now)) {
+        }
+        // A slow device widens the window in which an unlocked second request would overlap.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        --inFlight;
+        ++served;
+        response.set_content(R"("0,25,0")", "application/json");
+    };
+    for (const char* path : {"/v1/switchOn", "/v1/switchOff", "/v1/executeCommand"})
+        server_.server().Post(path, slowDevice);
+    server_.server().Put("/v1/setConfiguration", slowDevice);
+    auto remote = connect();
+    std::vector<std::thread> callers;
+    callers.emplace_back([&] {
+        for (int i = 0; i < 20; ++i)
+            remote->executeCommand("GetUnitStatus", "");
+    });
+    callers.emplace_back([&] {
+        for (int i = 0; i < 10; ++i) {
+            remote->switchOn();
+            remote->setConfiguration({{1}, {true}});
+        }
+    });
+    for (std::thread& caller : callers)
+        caller.join();
+    EXPECT_EQ(served.load(), 40);
+    EXPECT_EQ(mostInFlight.load(), 1);
 }
 
 TEST_F(ScriptedServerTest, HeartbeatIsSentWhileTheLightSourceLives)
