@@ -37,7 +37,7 @@ void CameraRegistry::reload()
 int32_t CameraRegistry::initialize()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (initCount_++ == 0 && open_.empty())
+    if (initCount_++ == 0 && open_.empty() && opening_.empty())
         reload();
     return set_.result;
 }
@@ -65,19 +65,18 @@ int32_t CameraRegistry::reset()
     std::lock_guard<std::mutex> lock(mutex_);
     if (initCount_ == 0)
         return VYK_ERR_NOT_INITIALIZED;
-    if (!open_.empty())
+    if (!open_.empty() || !opening_.empty())
         return VYK_ERR_CAMERA_BUSY;
     reload();
     return set_.result;
 }
 
-int32_t CameraRegistry::open(VYK_OpenStruct& request, VYK_HANDLE& handle)
+int32_t CameraRegistry::reserve(const VYK_OpenStruct& request, CameraConfig& chosen, uint16_t& number)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (initCount_ == 0)
         return VYK_ERR_NOT_INITIALIZED;
     // A new camera set takes effect when no camera of the old one is open.
-    if (open_.empty())
+    if (open_.empty() && opening_.empty())
         reload();
     if (VYK_FAILED(set_.result))
         return set_.result;
@@ -89,32 +88,48 @@ int32_t CameraRegistry::open(VYK_OpenStruct& request, VYK_HANDLE& handle)
     if (!bySerial && request.wCameraNumber > 63)
         return VYK_ERR_INVALID_ARGUMENT;
 
-    const CameraConfig* chosen = nullptr;
-    uint16_t number = 0;
     std::map<uint16_t, uint16_t> countPerInterface;
     for (const CameraConfig& config : set_.cameras) {
         const uint16_t numberHere = countPerInterface[config.interfaceType]++;
         const bool interfaceMatches =
             request.wInterfaceType == VYK_INTERFACE_ANY || request.wInterfaceType == config.interfaceType;
-        const bool match = interfaceMatches
-            && (bySerial ? config.serial == request.dwSerialNumber : numberHere == request.wCameraNumber);
-        if (match) {
-            chosen = &config;
-            number = numberHere;
-            break;
-        }
-    }
-    if (chosen == nullptr)
-        return VYK_ERR_NO_CAMERA;
-    for (const auto& entry : open_) {
-        if (entry.second->config().serial == chosen->serial)
+        if (!interfaceMatches
+            || (bySerial ? config.serial != request.dwSerialNumber : numberHere != request.wCameraNumber))
+            continue;
+        if (opening_.count(config.serial) != 0)
             return VYK_ERR_CAMERA_BUSY;
+        for (const auto& entry : open_) {
+            if (entry.second->config().serial == config.serial)
+                return VYK_ERR_CAMERA_BUSY;
+        }
+        opening_.insert(config.serial);
+        chosen = config;
+        number = numberHere;
+        return VYK_NOERROR;
     }
+    return VYK_ERR_NO_CAMERA;
+}
+
+int32_t CameraRegistry::open(VYK_OpenStruct& request, VYK_HANDLE& handle)
+{
+    CameraConfig chosen;
+    uint16_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int32_t reserved = reserve(request, chosen, number);
+        if (VYK_FAILED(reserved))
+            return reserved;
+    }
+    auto camera = std::make_shared<SimCamera>(chosen, number);
+    std::lock_guard<std::mutex> lock(mutex_);
+    opening_.erase(chosen.serial);
+    if (initCount_ == 0)
+        return VYK_ERR_NOT_INITIALIZED; // cleaned up meanwhile; camera shuts down after the lock is released
     const uintptr_t id = nextHandle_++;
-    open_[id] = std::make_shared<SimCamera>(*chosen, number);
+    open_[id] = std::move(camera);
     handle = reinterpret_cast<VYK_HANDLE>(id);
     request.wCameraNumAtInterface = number;
-    request.wOpenedInterface = chosen->interfaceType;
+    request.wOpenedInterface = chosen.interfaceType;
     return VYK_NOERROR;
 }
 

@@ -9,14 +9,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace vyksim {
 
 class SimCamera;
 
 // Handles are opaque numbers, never pointers, so a stale or forged handle is refused
-// instead of dereferenced. The registry lock is held only for table work (and for
-// constructing a camera at open); it is never held while a camera operation runs.
+// instead of dereferenced. The registry lock is held only for table work; it is never
+// held while a camera is built (its scene takes a moment) or while a camera operation runs.
 class CameraRegistry {
 public:
     // The one registry of the process; its destructor closes cameras left open.
@@ -38,11 +39,14 @@ private:
     CameraRegistry() = default;
     // Reads the camera set again. Caller holds mutex_.
     void reload();
+    // Picks the camera an open request names and reserves its serial. Caller holds mutex_.
+    int32_t reserve(const VYK_OpenStruct& request, CameraConfig& chosen, uint16_t& number);
 
     std::mutex mutex_;                                       // guards every member below
     int initCount_ = 0;                                      // initialisations not yet cleaned up
     CameraSet set_;                                          // the cameras that exist
     std::map<uintptr_t, std::shared_ptr<SimCamera>> open_;   // handle -> open camera
+    std::set<uint32_t> opening_;                             // serials being built by open()
     uintptr_t nextHandle_ = 0x5100;                          // never reused within a process
 };
 

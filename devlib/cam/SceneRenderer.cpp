@@ -228,33 +228,40 @@ void SceneRenderer::drawObjects(const FrameRecipe& recipe, float gain, uint64_t&
     const double fw = sensorWidth;
     const double fh = sensorHeight;
     const double t = double(recipe.sceneIndex) * 0.02;
+    const double binH = setup.binHorz;
+    const double binV = setup.binVert;
     const double originX = setup.settings.roiX0 - 1.0;
     const double originY = setup.settings.roiY0 - 1.0;
     const int32_t maxValue = setup.maxValue;
     const int16_t* noise = setup.noise->data() + (nextRandom(rng) & (FrameSetup::kNoiseSpan - 1));
 
-    auto counts = [&](float radiance) {
-        const float v = std::min(radiance * float(maxValue) * gain, float(maxValue));
-        return static_cast<int32_t>(v) + setup.offset;
-    };
-    // Paints the output pixels of a sensor-coordinate box for which inside() holds.
-    auto paint = [&](double left, double top, double right, double bottom, auto inside, const float* radiance) {
-        const int x0 = std::max(0, int(std::floor(left / setup.binHorz - originX)));
-        const int x1 = std::min(int(setup.width) - 1, int(std::ceil(right / setup.binHorz - originX)));
-        const int y0 = std::max(0, int(std::floor(top / setup.binVert - originY)));
-        const int y1 = std::min(int(setup.height) - 1, int(std::ceil(bottom / setup.binVert - originY)));
+    // Fills the output pixels of every row whose centres lie inside an object. span(y, left,
+    // right) gives the object's sensor columns [left, right] on sensor row centre y, or false.
+    auto paint = [&](const float* radiance, auto span) {
         int32_t level[4];
         for (int c = 0; c < 4; ++c)
-            level[c] = counts(radiance[c]);
-        for (int oy = y0; oy <= y1; ++oy) {
-            const uint32_t sy = uint32_t((oy + originY) * setup.binVert);
+            level[c] = static_cast<int32_t>(std::min(radiance[c] * float(maxValue) * gain, float(maxValue)))
+                + setup.offset;
+        for (uint32_t oy = 0; oy < setup.height; ++oy) {
+            const double sensorY = (oy + originY) * binV;
+            double left = 0.0;
+            double right = 0.0;
+            if (!span(sensorY + 0.5 * binV, left, right))
+                continue;
+            // Output pixels whose sensor centre lies within [left, right].
+            const double first = std::ceil((left - 0.5 * binH) / binH - originX);
+            const double last = std::floor((right - 0.5 * binH) / binH - originX);
+            const int x0 = static_cast<int>(std::max(0.0, first));
+            const int x1 = static_cast<int>(std::min(double(setup.width) - 1.0, last));
+            if (x0 > x1)
+                continue;
+            // The mosaic colour alternates at most with every output column.
+            const uint32_t sy = static_cast<uint32_t>(sensorY);
+            const int32_t pair[2] = {level[channelAt(uint32_t((x0 + originX) * binH), sy)],
+                                     level[channelAt(uint32_t((x0 + 1 + originX) * binH), sy)]};
             uint16_t* row = out.pixels.data() + size_t(oy) * setup.width;
-            for (int ox = x0; ox <= x1; ++ox) {
-                const uint32_t sx = uint32_t((ox + originX) * setup.binHorz);
-                if (!inside(sx + 0.5 * setup.binHorz, sy + 0.5 * setup.binVert))
-                    continue;
-                row[ox] = clampCount(level[channelAt(sx, sy)] + noise[ox], maxValue);
-            }
+            for (int ox = x0; ox <= x1; ++ox)
+                row[ox] = clampCount(pair[(ox - x0) & 1] + noise[ox], maxValue);
         }
     };
 
@@ -262,20 +269,28 @@ void SceneRenderer::drawObjects(const FrameRecipe& recipe, float gain, uint64_t&
     const double barWidth = std::max(2.0, fw / 80.0);
     const double barX = std::fmod(double(recipe.sceneIndex) * fw / 500.0, fw);
     const float bar[4] = {kBarRadiance, kBarRadiance, kBarRadiance, kBarRadiance};
-    paint(barX, 0.0, barX + barWidth, fh, [&](double x, double) { return x >= barX && x < barX + barWidth; }, bar);
+    paint(bar, [&](double, double& left, double& right) {
+        left = barX;
+        right = barX + barWidth;
+        return true;
+    });
 
-    // Three bright discs on Lissajous paths; phases depend on the seed.
+    // Three bright discs on Lissajous paths; phases depend on the seed. A line sensor sees
+    // them cross its one row.
     const double radius = fh > 1 ? 0.07 * std::min(fw, fh) : 0.05 * fw;
     for (int d = 0; d < 3; ++d) {
         const double phase = double((config_.seed * (d + 3)) % 628) / 100.0;
         const double cx = fw * (0.5 + 0.35 * std::sin(t * (1.0 + 0.3 * d) + phase));
         const double cy = fh > 1 ? fh * (0.5 + 0.35 * std::cos(t * (0.7 + 0.2 * d) + phase * 1.7)) : fh * 0.5;
-        auto inDisc = [&](double x, double y) {
-            const double dx = x - cx;
+        paint(kDiscRadiance[d], [&](double y, double& left, double& right) {
             const double dy = fh > 1 ? y - cy : 0.0;
-            return dx * dx + dy * dy <= radius * radius;
-        };
-        paint(cx - radius, cy - radius, cx + radius, cy + radius, inDisc, kDiscRadiance[d]);
+            if (dy * dy > radius * radius)
+                return false;
+            const double half = std::sqrt(radius * radius - dy * dy);
+            left = cx - half;
+            right = cx + half;
+            return true;
+        });
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 using nlohmann::json;
 
@@ -409,4 +410,35 @@ TEST_F(SimCameraFixture, ExampleCameraSetsOpenAndDescribeTheirCameras)
     uint32_t warnings = 1;
     ASSERT_EQ(VYK_GetCameraHealthStatus(all, &warnings, nullptr, nullptr), VYK_NOERROR);
     EXPECT_EQ(warnings, 0u);
+}
+
+TEST_F(SimCameraFixture, ConcurrentOpensOfOneCameraGiveOneHandle)
+{
+    useCameras({baseCamera(95), baseCamera(96)});
+    std::vector<int32_t> results(8, 1);
+    std::vector<VYK_HANDLE> handles(8, nullptr);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < results.size(); ++i) {
+        threads.emplace_back([&, i] {
+            VYK_OpenStruct request{};
+            request.wSize = sizeof request;
+            request.wInterfaceType = VYK_INTERFACE_ANY;
+            request.wOpenMode = VYK_OPEN_BY_SERIAL;
+            request.dwSerialNumber = i % 2 ? 95 : 96;
+            results[i] = VYK_OpenCamera(&handles[i], &request);
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    size_t opened = 0;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i] == VYK_NOERROR) {
+            ++opened;
+            open_.push_back(handles[i]);
+        } else {
+            EXPECT_EQ(results[i], VYK_ERR_CAMERA_BUSY);
+            EXPECT_EQ(handles[i], nullptr);
+        }
+    }
+    EXPECT_EQ(opened, 2u);
 }
