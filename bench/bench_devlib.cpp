@@ -177,18 +177,21 @@ void fileRecording(VYK_HANDLE camera, const std::string& path)
         const auto start = Clock::now();
         uint32_t running = 1, recorded = 0;
         int32_t error = 0;
+        double acquired = 0.0; // seconds until the last image was taken
         while (running && secondsSince(start) < 60.0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             VYK_RecorderGetStatus(recorder, camera, &running, &recorded, nullptr, &error);
+            if (acquired == 0.0 && recorded >= kFileFrames)
+                acquired = secondsSince(start);
         }
-        const double elapsed = secondsSince(start);
+        const double closed = secondsSince(start);
         uint64_t delivered = 0, lost = 0;
         VYK_RecorderGetFrameCounts(recorder, camera, &delivered, &lost);
-        std::printf("recorder multi-page TIFF at camera rate: %u frames in %.2f s = %.1f fps, %.0f MB/s, "
-                    "lost %llu, error status 0x%08x\n",
-                    recorded, elapsed, recorded / elapsed,
-                    double(recorded) * 2048.0 * 2048.0 * 2.0 / 1e6 / elapsed, (unsigned long long)lost,
-                    uint32_t(error));
+        std::printf("recorder multi-page TIFF at camera rate: %u frames taken in %.2f s = %.1f fps, files closed "
+                    "after %.2f s = %.0f MB/s overall, delivered %llu, lost %llu, error status 0x%08x\n",
+                    recorded, acquired, acquired > 0.0 ? recorded / acquired : 0.0, closed,
+                    double(recorded) * 2048.0 * 2048.0 * 2.0 / 1e6 / closed, (unsigned long long)delivered,
+                    (unsigned long long)lost, uint32_t(error));
     }
     VYK_RecorderDelete(recorder);
 }
