@@ -18,7 +18,7 @@ public:
     bool configure(int bits, int32_t minLimit, int32_t maxLimit, int32_t gammaX100, int32_t contrast);
 
     // Maps n raw values (anything above the largest code counts as the largest code).
-    void mapRaw(const uint16_t* src, uint8_t* dst, int n) const;
+    void mapRaw(const uint16_t* src, uint8_t* __restrict dst, int n) const;
 
     // Maps n pixels of red, green and blue values (each already clamped to 0..maxCode())
     // into interleaved 8-bit pixels of channels (3 or 4, the 4th being alpha = 255)
