@@ -184,9 +184,7 @@ int32_t Recorder::initMemory(uint32_t imageCount, uint16_t type, const char* pat
     if (VYK_FAILED(format))
         return format;
     // Release the old buffers first: their memory counts against the new budget.
-    store_.reset();
-    reservation_.reset();
-    const uint64_t bytes = FrameStore::bytesFor(imageCount, width_, height_);
+    releaseStore();
     const uint64_t imageBytes = FrameStore::bytesFor(1, width_, height_);
     if (imageCount > capacity_ ||
         imageCount > MemoryBudget::memoryCapacity(imageBytes, MemoryBudget::availableBytes()))
@@ -194,17 +192,36 @@ int32_t Recorder::initMemory(uint32_t imageCount, uint16_t type, const char* pat
     const StorePolicy policy = type == VYK_RECORDER_MEMORY_SEQUENCE ? StorePolicy::Sequence
                                : type == VYK_RECORDER_MEMORY_RING   ? StorePolicy::Ring
                                                                     : StorePolicy::Fifo;
-    try {
-        store_ = std::make_shared<FrameStore>(policy, imageCount, width_, height_);
-    } catch (const std::bad_alloc&) {
+    if (!allocateStore(policy, imageCount))
         return VYK_ERR_OUT_OF_MEMORY;
-    }
-    reservation_ = std::make_unique<MemoryBudget::Reservation>(bytes);
     type_ = type;
     imageCount_ = imageCount;
+    resetCounts();
+    return VYK_NOERROR;
+}
+
+void Recorder::releaseStore()
+{
+    store_.reset();
+    reservation_.reset();
+}
+
+bool Recorder::allocateStore(StorePolicy policy, uint32_t images)
+{
+    releaseStore();
+    try {
+        store_ = std::make_shared<FrameStore>(policy, images, width_, height_);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    reservation_ = std::make_unique<MemoryBudget::Reservation>(FrameStore::bytesFor(images, width_, height_));
+    return true;
+}
+
+void Recorder::resetCounts()
+{
     errorStatus_ = 0;
     delivered_ = lost_ = accepted_ = 0;
-    return VYK_NOERROR;
 }
 
 int32_t Recorder::initFiles(uint32_t imageCount, uint16_t type, uint16_t fileFlag, const char* path)
@@ -230,21 +247,13 @@ int32_t Recorder::initFiles(uint32_t imageCount, uint16_t type, uint16_t fileFla
     const int32_t format = readFormat();
     if (VYK_FAILED(format))
         return format;
-    store_.reset();
-    reservation_.reset();
-    const uint32_t preview = std::min(imageCount, kPreviewImages);
-    try {
-        store_ = std::make_shared<FrameStore>(StorePolicy::Ring, preview, width_, height_);
-    } catch (const std::bad_alloc&) {
+    if (!allocateStore(StorePolicy::Ring, std::min(imageCount, kPreviewImages)))
         return VYK_ERR_OUT_OF_MEMORY;
-    }
-    reservation_ = std::make_unique<MemoryBudget::Reservation>(FrameStore::bytesFor(preview, width_, height_));
     writer_.reset();
     filePath_ = target;
     type_ = type;
     imageCount_ = imageCount;
-    errorStatus_ = 0;
-    delivered_ = lost_ = accepted_ = 0;
+    resetCounts();
     return exists ? VYK_WARN_FILE_EXISTS : VYK_NOERROR;
 #endif
 }
@@ -266,8 +275,7 @@ int32_t Recorder::initCamRam(uint16_t type, const char* path, uint16_t segment)
     type_ = type;
     segment_ = segment;
     imageCount_ = maximum;
-    errorStatus_ = 0;
-    delivered_ = lost_ = accepted_ = 0;
+    resetCounts();
     return VYK_NOERROR;
 }
 
@@ -337,8 +345,7 @@ int32_t Recorder::start()
 #endif
         cameraMinExposureS_ = minExposure;
         cameraMaxExposureS_ = maxExposure;
-        errorStatus_ = 0;
-        delivered_ = lost_ = accepted_ = 0;
+        resetCounts();
         lastFrameNumber_ = 0;
         aeSettleFrame_ = 0;
         aePending_ = finishRequested_ = stopWorker_ = false;

@@ -86,6 +86,9 @@ private:
     void adjustExposure(double level);            // worker: one auto-exposure step
     void noteError(int32_t code);                 // keeps the first failure; lock_ held
     int32_t readFormat();                         // camera's image size into width_ etc.; lock_ held
+    void releaseStore();                          // frees the images and their budget; lock_ held
+    bool allocateStore(StorePolicy policy, uint32_t images); // new store_; false: no memory; lock_ held
+    void resetCounts();                           // error status and frame counts to 0; lock_ held
     int32_t initMemory(uint32_t imageCount, uint16_t type, const char* path);
     int32_t initFiles(uint32_t imageCount, uint16_t type, uint16_t fileFlag, const char* path);
     int32_t initCamRam(uint16_t type, const char* path, uint16_t segment);
