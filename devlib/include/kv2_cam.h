@@ -312,7 +312,7 @@ int32_t VYK_SetBinning(VYK_HANDLE handle, uint16_t horz, uint16_t vert);
 /* Reads the sensor format in use (VYK_SENSORFORMAT_*). */
 int32_t VYK_GetSensorFormat(VYK_HANDLE handle, uint16_t* format);
 
-/* Sets the sensor format; the ROI is reset to the full new format. */
+/* Sets the sensor format; ROI and binning are reset to the full new format without binning. */
 int32_t VYK_SetSensorFormat(VYK_HANDLE handle, uint16_t format);
 
 /* ---- Pixel values -------------------------------------------------------- */

@@ -470,3 +470,43 @@ TEST_F(SimCameraFixture, NoiseFilterLowersTheNoiseOfADarkImage)
     EXPECT_LT(filtered, 0.5 * plain);
     EXPECT_NEAR(deviation(0), plain, 0.2 * plain); // back to the unfiltered table
 }
+
+TEST_F(SimCameraFixture, AcquireEnableInputLetsExposuresStartOnlyInTheFirstHalfOfEachSecond)
+{
+    json camera = baseCamera(341);
+    camera["capabilities"]["acquire_mode"] = true;
+    useCameras({camera});
+    VYK_HANDLE h = openBySerial(341);
+    ASSERT_EQ(VYK_SetDelayExposureTime(h, 0, 10, 0, VYK_TIMEBASE_MS), VYK_NOERROR);
+    ASSERT_EQ(VYK_SetAcquireMode(h, VYK_ACQUIRE_EXTERNAL), VYK_NOERROR);
+    ASSERT_EQ(VYK_ArmCamera(h), VYK_NOERROR);
+    FrameCollector frames(h);
+    const Clock::time_point start = Clock::now();
+    ASSERT_EQ(VYK_SetRecordingState(h, 1), VYK_NOERROR);
+    // At 100 images per second only about 50 fit into the first half second; the 60th
+    // must wait for the input to be high again one second after the start.
+    ASSERT_EQ(frames.waitFor(60), 60u);
+    EXPECT_GE(secondsSince(start), 1.0);
+    ASSERT_EQ(VYK_SetRecordingState(h, 0), VYK_NOERROR);
+}
+
+TEST_F(SimCameraFixture, ExtendedSensorFormatGivesTheLargerImage)
+{
+    json camera = baseCamera(351);
+    camera["sensor"] = {{"width", 64}, {"height", 48}, {"ext_width", 80}, {"ext_height", 60}};
+    useCameras({camera});
+    VYK_HANDLE h = openBySerial(351);
+    EXPECT_EQ(VYK_SetROI(h, 1, 1, 80, 60), VYK_ERR_INVALID_ARGUMENT);
+    ASSERT_EQ(VYK_SetSensorFormat(h, VYK_SENSORFORMAT_EXTENDED), VYK_NOERROR);
+    uint16_t x0, y0, x1, y1, format = 0;
+    ASSERT_EQ(VYK_GetROI(h, &x0, &y0, &x1, &y1), VYK_NOERROR);
+    EXPECT_EQ(x1, 80);
+    EXPECT_EQ(y1, 60);
+    ASSERT_EQ(VYK_GetSensorFormat(h, &format), VYK_NOERROR);
+    EXPECT_EQ(format, VYK_SENSORFORMAT_EXTENDED);
+    ASSERT_EQ(VYK_ArmCamera(h), VYK_NOERROR);
+    vyksim::SimFrame f;
+    ASSERT_EQ(vyksim::simRenderFrame(h, f), VYK_NOERROR);
+    EXPECT_EQ(f.width, 80u);
+    EXPECT_EQ(f.height, 60u);
+}

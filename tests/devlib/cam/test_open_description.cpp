@@ -442,3 +442,22 @@ TEST_F(SimCameraFixture, ConcurrentOpensOfOneCameraGiveOneHandle)
     }
     EXPECT_EQ(opened, 2u);
 }
+
+TEST_F(SimCameraFixture, LastCleanupClosesEveryCamera)
+{
+    useCameras({baseCamera(97)});
+    ASSERT_EQ(VYK_InitializeLib(), VYK_NOERROR); // a second user of the library
+    VYK_HANDLE h = openBySerial(97);
+    ASSERT_EQ(VYK_SetRecordingState(h, 1), VYK_NOERROR);
+    ASSERT_EQ(VYK_CleanupLib(), VYK_NOERROR);
+    uint16_t state = 0;
+    EXPECT_EQ(VYK_GetRecordingState(h, &state), VYK_NOERROR); // still in use by the first
+    ASSERT_EQ(VYK_CleanupLib(), VYK_NOERROR);
+    initialised_ = false;
+    open_.clear();
+    EXPECT_EQ(VYK_GetRecordingState(h, &state), VYK_ERR_NOT_INITIALIZED);
+    ASSERT_EQ(VYK_InitializeLib(), VYK_NOERROR);
+    initialised_ = true;
+    EXPECT_EQ(VYK_GetRecordingState(h, &state), VYK_ERR_INVALID_HANDLE);
+    openBySerial(97); // free again
+}
