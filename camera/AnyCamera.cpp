@@ -1,17 +1,26 @@
 #include "camera/AnyCamera.h"
 
+#include <type_traits>
+
 #include "camera/CameraException.h"
 
 namespace vyk {
 
 namespace {
-constexpr uint32_t kDxrOnlyCode = 0xa0160013u;
+
+constexpr uint32_t kDxrOnly = 0xa0160013u;
+
+[[noreturn]] void failEmpty() {
+  throw CameraException("AnyCamera holds no camera", CameraException::kLayerError);
+}
+
 }  // namespace
 
 AnyCamera::AnyCamera(std::unique_ptr<Camera> camera) : _camera(std::move(camera)) {}
 
 AnyCamera::AnyCamera(std::unique_ptr<RemoteCamera> camera) : _camera(std::move(camera)) {}
 
+// Destroying the owned camera closes it (local) or releases it on its server (remote).
 AnyCamera::~AnyCamera() = default;
 
 bool AnyCamera::isRemote() const { return _camera.index() == 1; }
@@ -30,89 +39,165 @@ RemoteCamera* AnyCamera::remote() {
   return held != nullptr ? held->get() : nullptr;
 }
 
+template <typename Fn>
+decltype(auto) AnyCamera::forward(Fn&& fn) {
+  return std::visit(
+      [&fn](auto& camera) -> decltype(auto) {
+        if (camera == nullptr) failEmpty();
+        return fn(*camera);
+      },
+      _camera);
+}
+
 Camera& AnyCamera::localCamera(const char* operation) {
-  if (isEmpty()) throw CameraException("AnyCamera holds no camera", CameraException::kLayerError);
+  if (isEmpty()) failEmpty();
   Camera* camera = local();
-  if (camera == nullptr)
-    throw CameraException(std::string(operation) + " is not available for remote cameras yet",
+  if (camera == nullptr) {
+    throw CameraException(std::string(operation) + " is only available for local cameras",
                           CameraException::kLayerError);
+  }
   return *camera;
 }
 
-std::string AnyCamera::getName() { return localCamera("getName").getName(); }
-uint32_t AnyCamera::getSerial() { return localCamera("getSerial").getSerial(); }
-InterfaceType AnyCamera::getInterface() { return localCamera("getInterface").getInterface(); }
-RawFormat AnyCamera::getRawFormat() { return localCamera("getRawFormat").getRawFormat(); }
-bool AnyCamera::isColored() { return localCamera("isColored").isColored(); }
-Description AnyCamera::getDescription() { return localCamera("getDescription").getDescription(); }
-SensorInfo AnyCamera::getSensorInfo() { return localCamera("getSensorInfo").getSensorInfo(); }
+// ---- identity ----
+
+std::string AnyCamera::getName() {
+  return forward([](auto& c) { return c.getName(); });
+}
+uint32_t AnyCamera::getSerial() {
+  return forward([](auto& c) { return c.getSerial(); });
+}
+InterfaceType AnyCamera::getInterface() {
+  return forward([](auto& c) { return c.getInterface(); });
+}
+RawFormat AnyCamera::getRawFormat() {
+  return forward([](auto& c) { return c.getRawFormat(); });
+}
+bool AnyCamera::isColored() {
+  return forward([](auto& c) { return c.isColored(); });
+}
+Description AnyCamera::getDescription() {
+  return forward([](auto& c) { return c.getDescription(); });
+}
+SensorInfo AnyCamera::getSensorInfo() {
+  return forward([](auto& c) { return c.getSensorInfo(); });
+}
 CameraHealth AnyCamera::getHealth() { return localCamera("getHealth").getHealth(); }
 double AnyCamera::getFrameTime() { return localCamera("getFrameTime").getFrameTime(); }
 
-Configuration AnyCamera::getConfiguration() { return localCamera("getConfiguration").getConfiguration(); }
-void AnyCamera::setConfiguration(const Configuration& configuration) {
-  localCamera("setConfiguration").setConfiguration(configuration);
+// ---- settings ----
+
+Configuration AnyCamera::getConfiguration() {
+  return forward([](auto& c) { return c.getConfiguration(); });
 }
-void AnyCamera::defaultConfiguration() { localCamera("defaultConfiguration").defaultConfiguration(); }
-double AnyCamera::getExposureTime() { return localCamera("getExposureTime").getExposureTime(); }
-void AnyCamera::setExposureTime(double exposure_s) { localCamera("setExposureTime").setExposureTime(exposure_s); }
-double AnyCamera::getDelayTime() { return localCamera("getDelayTime").getDelayTime(); }
-void AnyCamera::setDelayTime(double delay_s) { localCamera("setDelayTime").setDelayTime(delay_s); }
-void AnyCamera::autoExposureOn() { localCamera("autoExposureOn").autoExposureOn(); }
-void AnyCamera::autoExposureOff() { localCamera("autoExposureOff").autoExposureOff(); }
+void AnyCamera::setConfiguration(const Configuration& configuration) {
+  forward([&](auto& c) { c.setConfiguration(configuration); });
+}
+void AnyCamera::defaultConfiguration() {
+  forward([](auto& c) { c.defaultConfiguration(); });
+}
+double AnyCamera::getExposureTime() {
+  return forward([](auto& c) { return c.getExposureTime(); });
+}
+void AnyCamera::setExposureTime(double exposure_s) {
+  forward([&](auto& c) { c.setExposureTime(exposure_s); });
+}
+double AnyCamera::getDelayTime() {
+  return forward([](auto& c) { return c.getDelayTime(); });
+}
+void AnyCamera::setDelayTime(double delay_s) {
+  forward([&](auto& c) { c.setDelayTime(delay_s); });
+}
+void AnyCamera::autoExposureOn() {
+  forward([](auto& c) { c.autoExposureOn(); });
+}
+void AnyCamera::autoExposureOff() {
+  forward([](auto& c) { c.autoExposureOff(); });
+}
 void AnyCamera::configureAutoExposure(AutoExposureRegion region, double minExposure_s, double maxExposure_s) {
-  localCamera("configureAutoExposure").configureAutoExposure(region, minExposure_s, maxExposure_s);
+  forward([&](auto& c) { c.configureAutoExposure(region, minExposure_s, maxExposure_s); });
 }
 ConvertControl AnyCamera::getConvertControl(DataFormat format) {
-  return localCamera("getConvertControl").getConvertControl(format);
+  return forward([&](auto& c) { return c.getConvertControl(format); });
 }
 void AnyCamera::setConvertControl(DataFormat format, const ConvertControl& control) {
-  localCamera("setConvertControl").setConvertControl(format, control);
+  forward([&](auto& c) { c.setConvertControl(format, control); });
 }
-bool AnyCamera::trigger() { return localCamera("trigger").trigger(); }
+bool AnyCamera::trigger() {
+  return forward([](auto& c) { return c.trigger(); });
+}
+
+// ---- recording ----
 
 void AnyCamera::record(uint32_t imageCount, RecordMode mode, const std::filesystem::path& filePath, uint16_t flags) {
-  localCamera("record").record(imageCount, mode, filePath, flags);
+  forward([&](auto& c) { c.record(imageCount, mode, filePath, flags); });
 }
-void AnyCamera::stop() { localCamera("stop").stop(); }
-bool AnyCamera::isRecording() { return localCamera("isRecording").isRecording(); }
-uint32_t AnyCamera::getRecordedImageCount() { return localCamera("getRecordedImageCount").getRecordedImageCount(); }
-uint32_t AnyCamera::getRecorderBufferSize() { return localCamera("getRecorderBufferSize").getRecorderBufferSize(); }
+void AnyCamera::stop() {
+  forward([](auto& c) { c.stop(); });
+}
+bool AnyCamera::isRecording() {
+  return forward([](auto& c) { return c.isRecording(); });
+}
+uint32_t AnyCamera::getRecordedImageCount() {
+  return forward([](auto& c) { return c.getRecordedImageCount(); });
+}
+uint32_t AnyCamera::getRecorderBufferSize() {
+  return forward([](auto& c) { return c.getRecorderBufferSize(); });
+}
 void AnyCamera::waitForFirstImage(bool delay, double timeout_s) {
-  localCamera("waitForFirstImage").waitForFirstImage(delay, timeout_s);
+  forward([&](auto& c) { c.waitForFirstImage(delay, timeout_s); });
 }
 void AnyCamera::waitForNewImage(bool delay, double timeout_s) {
-  localCamera("waitForNewImage").waitForNewImage(delay, timeout_s);
+  forward([&](auto& c) { c.waitForNewImage(delay, timeout_s); });
 }
+
 void AnyCamera::image(Image& target, const Roi& roi, uint64_t index, DataFormat format,
                       const std::optional<CompressionParams>& compression) {
+  if (RemoteCamera* camera = remote()) {
+    camera->image(target, index, format, compression);  // the server chooses the crop
+    return;
+  }
   localCamera("image").image(target, roi, index, format, compression);
 }
 void AnyCamera::image(Image& target, uint64_t index, DataFormat format,
                       const std::optional<CompressionParams>& compression) {
-  localCamera("image").image(target, index, format, compression);
+  forward([&](auto& c) { c.image(target, index, format, compression); });
 }
 
-std::vector<uint32_t> AnyCamera::getCamRamAllocation() { return localCamera("getCamRamAllocation").getCamRamAllocation(); }
+// ---- camera RAM ----
+
+std::vector<uint32_t> AnyCamera::getCamRamAllocation() {
+  return forward([](auto& c) { return c.getCamRamAllocation(); });
+}
 void AnyCamera::setCamRamAllocation(const std::vector<uint32_t>& percentages) {
-  localCamera("setCamRamAllocation").setCamRamAllocation(percentages);
+  forward([&](auto& c) { c.setCamRamAllocation(percentages); });
 }
-uint16_t AnyCamera::getCamRamSegment() { return localCamera("getCamRamSegment").getCamRamSegment(); }
-void AnyCamera::switchToCamRam(uint16_t segment) { localCamera("switchToCamRam").switchToCamRam(segment); }
-uint32_t AnyCamera::getCamRamMaxImages() { return localCamera("getCamRamMaxImages").getCamRamMaxImages(); }
-uint32_t AnyCamera::getCamRamNumImages() { return localCamera("getCamRamNumImages").getCamRamNumImages(); }
+uint16_t AnyCamera::getCamRamSegment() {
+  return forward([](auto& c) { return c.getCamRamSegment(); });
+}
+void AnyCamera::switchToCamRam(uint16_t segment) {
+  forward([&](auto& c) { c.switchToCamRam(segment); });
+}
+uint32_t AnyCamera::getCamRamMaxImages() {
+  return forward([](auto& c) { return c.getCamRamMaxImages(); });
+}
+uint32_t AnyCamera::getCamRamNumImages() {
+  return forward([](auto& c) { return c.getCamRamNumImages(); });
+}
 
-std::vector<RamAllocation> AnyCamera::getDxrAllocation() {
-  localCamera("getDxrAllocation");
-  throw CameraException("Function only available for vyk.dxr!", kDxrOnlyCode);
+// ---- DXR ----
+
+RemoteCamera& AnyCamera::dxrCamera() {
+  if (isEmpty()) failEmpty();
+  RemoteCamera* camera = remote();
+  if (camera == nullptr) throw CameraException("Function only available for vyk.dxr!", kDxrOnly);
+  return *camera;
 }
-void AnyCamera::setDxrAllocation(const std::vector<RamAllocation>&) {
-  localCamera("setDxrAllocation");
-  throw CameraException("Function only available for vyk.dxr!", kDxrOnlyCode);
+
+std::vector<RamAllocation> AnyCamera::getDxrAllocation() { return dxrCamera().getDxrAllocation(); }
+void AnyCamera::setDxrAllocation(const std::vector<RamAllocation>& segments) {
+  dxrCamera().setDxrAllocation(segments);
 }
-RamAllocation AnyCamera::getDxrSegment() {
-  localCamera("getDxrSegment");
-  throw CameraException("Function only available for vyk.dxr!", kDxrOnlyCode);
-}
+RamAllocation AnyCamera::getDxrSegment() { return dxrCamera().getDxrSegment(); }
 
 }  // namespace vyk

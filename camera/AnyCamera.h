@@ -151,6 +151,7 @@ class AnyCamera {
 
  private:
   Camera& localCamera(const char* operation);
+  RemoteCamera& dxrCamera();
   template <typename Fn>
   decltype(auto) forward(Fn&& fn);
 
