@@ -1,0 +1,66 @@
+#include "acquisition/ImageQueueSet.h"
+
+ImageQueueSet::ImageQueueSet(uint64_t defaultCapacity) : _defaultCapacity(defaultCapacity) {}
+
+ImageQueueSet::~ImageQueueSet() { deactivateAll(); }
+
+ImageQueue& ImageQueueSet::findOrCreate(DWORD serial) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  std::unique_ptr<ImageQueue>& queue = _queues[serial];
+  if (!queue) queue = std::make_unique<ImageQueue>(_defaultCapacity);
+  // Queues are never removed, so the reference outlives the lock.
+  return *queue;
+}
+
+ImageQueue* ImageQueueSet::find(DWORD serial) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  const auto it = _queues.find(serial);
+  return it == _queues.end() ? nullptr : it->second.get();
+}
+
+void ImageQueueSet::push(DWORD serial, const vyk::Image& image) { findOrCreate(serial).push(image); }
+
+std::optional<vyk::Image> ImageQueueSet::pop(DWORD serial, std::optional<std::chrono::milliseconds> timeout) {
+  return findOrCreate(serial).pop(timeout);
+}
+
+void ImageQueueSet::setCapacity(DWORD serial, uint64_t capacity) {
+  if (capacity == 0) return;
+  findOrCreate(serial).setCapacity(capacity);
+}
+
+void ImageQueueSet::deactivate(DWORD serial) {
+  std::lock_guard<std::mutex> lock(_mutex);
+  const auto it = _queues.find(serial);
+  if (it != _queues.end()) it->second->deactivate();
+}
+
+void ImageQueueSet::deactivateAll() {
+  std::lock_guard<std::mutex> lock(_mutex);
+  for (auto& entry : _queues) entry.second->deactivate();
+}
+
+std::size_t ImageQueueSet::size(DWORD serial) {
+  ImageQueue* queue = find(serial);
+  return queue ? queue->size() : 0;
+}
+
+uint64_t ImageQueueSet::capacity(DWORD serial) {
+  ImageQueue* queue = find(serial);
+  return queue ? queue->capacity() : _defaultCapacity;
+}
+
+bool ImageQueueSet::isActive(DWORD serial) {
+  ImageQueue* queue = find(serial);
+  return queue != nullptr && queue->isActive();
+}
+
+ImageQueueSet& viewQueues() {
+  static ImageQueueSet set;
+  return set;
+}
+
+ImageQueueSet& histogramQueues() {
+  static ImageQueueSet set;
+  return set;
+}

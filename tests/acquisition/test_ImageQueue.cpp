@@ -1,0 +1,185 @@
+// Image queues: drop-oldest pushes, capacity rules, pops with and without time-out,
+// deactivation releasing a waiting consumer, re-activation by push.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "acquisition/ImageQueueSet.h"
+#include "camera/Image.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+/// A 2 x 1 Mono16 image whose recorder image number tags it.
+vyk::Image tagged(uint32_t tag) {
+  vyk::Image image;
+  image.reshape(vyk::Roi{1, 1, 2, 1}, vyk::DataFormat::Mono16, vyk::RawFormat::Word);
+  image.rawData16()[0] = static_cast<uint16_t>(tag);
+  image.setRecorderImageNumber(tag);
+  return image;
+}
+
+/// Tags of every image waiting in serial's queue, oldest first (pops them).
+std::vector<uint32_t> drain(ImageQueueSet& set, DWORD serial) {
+  std::vector<uint32_t> tags;
+  while (set.size(serial) > 0) {
+    auto image = set.pop(serial, 0ms);
+    if (!image) break;
+    tags.push_back(image->recorderImageNumber());
+  }
+  return tags;
+}
+
+TEST(ImageQueueSet, SevenPushesIntoAFreshQueueKeepTheNewestFive) {
+  ImageQueueSet set;
+  for (uint32_t i = 1; i <= 7; ++i) set.push(42, tagged(i));
+  EXPECT_EQ(set.size(42), 5u);
+  EXPECT_EQ(drain(set, 42), (std::vector<uint32_t>{3, 4, 5, 6, 7}));
+}
+
+TEST(ImageQueueSet, PushStoresADeepCopy) {
+  ImageQueueSet set;
+  vyk::Image image = tagged(9);
+  set.push(1, image);
+  image.rawData16()[0] = 1234;
+  auto popped = set.pop(1, 0ms);
+  ASSERT_TRUE(popped);
+  EXPECT_EQ(popped->rawData16()[0], 9);
+}
+
+TEST(ImageQueueSet, LoweringTheCapacityDropsOnlyOnePerPush) {
+  ImageQueueSet set;
+  set.setCapacity(7, 10);
+  for (uint32_t i = 1; i <= 10; ++i) set.push(7, tagged(i));
+  EXPECT_EQ(set.size(7), 10u);
+  set.setCapacity(7, 5);
+  EXPECT_EQ(set.size(7), 10u) << "existing images stay";
+  set.push(7, tagged(11));
+  set.push(7, tagged(12));
+  EXPECT_EQ(set.size(7), 10u) << "each push drops one and adds one";
+  const auto tags = drain(set, 7);
+  EXPECT_EQ(tags.front(), 3u);
+  EXPECT_EQ(tags.back(), 12u);
+  // Once consumers have emptied it, the lower capacity bounds the queue.
+  for (uint32_t i = 1; i <= 8; ++i) set.push(7, tagged(i));
+  EXPECT_EQ(set.size(7), 5u);
+}
+
+TEST(ImageQueueSet, CapacityZeroIsIgnoredAndDoesNotCreateAQueue) {
+  ImageQueueSet set;
+  set.setCapacity(3, 0);
+  EXPECT_FALSE(set.isActive(3)) << "no queue was created";
+  set.setCapacity(3, 2);
+  set.setCapacity(3, 0);
+  EXPECT_EQ(set.capacity(3), 2u);
+  EXPECT_EQ(set.capacity(99), ImageQueueSet::kDefaultCapacity);
+}
+
+TEST(ImageQueueSet, TimedPopOnAnEmptyQueueReturnsNothing) {
+  ImageQueueSet set;
+  EXPECT_FALSE(set.pop(5, 20ms));
+  EXPECT_TRUE(set.isActive(5)) << "pop creates an active queue";
+}
+
+TEST(ImageQueueSet, LeftoverSemaphoreCountsNeverYieldAPhantomImage) {
+  ImageQueueSet set;
+  for (uint32_t i = 1; i <= 7; ++i) set.push(8, tagged(i));  // 7 releases, 5 images
+  EXPECT_EQ(drain(set, 8).size(), 5u);
+  EXPECT_FALSE(set.pop(8, 10ms));
+}
+
+TEST(ImageQueueSet, PopOnAnUnknownSerialWaitsUntilDeactivated) {
+  ImageQueueSet set;
+  auto consumer = std::async(std::launch::async, [&set] { return set.pop(1234); });
+  // The consumer has created the queue and is polling.
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (!set.isActive(1234) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(set.isActive(1234));
+  EXPECT_EQ(consumer.wait_for(20ms), std::future_status::timeout) << "pop waits while the queue is empty";
+  set.deactivate(1234);
+  ASSERT_EQ(consumer.wait_for(30s), std::future_status::ready);
+  EXPECT_FALSE(consumer.get());
+}
+
+TEST(ImageQueueSet, DeactivateReleasesAConsumerWaitingWithATimeout) {
+  ImageQueueSet set;
+  set.push(77, tagged(1));
+  ASSERT_TRUE(set.pop(77, 0ms));
+  auto consumer = std::async(std::launch::async, [&set] { return set.pop(77, std::chrono::milliseconds(600000)); });
+  EXPECT_EQ(consumer.wait_for(20ms), std::future_status::timeout);
+  set.deactivate(77);
+  ASSERT_EQ(consumer.wait_for(30s), std::future_status::ready) << "no need to sit out the time-out";
+  EXPECT_FALSE(consumer.get());
+}
+
+TEST(ImageQueueSet, DeactivateDiscardsImagesAndPushReactivates) {
+  ImageQueueSet set;
+  set.push(2, tagged(1));
+  set.push(2, tagged(2));
+  set.deactivate(2);
+  EXPECT_EQ(set.size(2), 0u);
+  EXPECT_FALSE(set.isActive(2));
+  EXPECT_FALSE(set.pop(2)) << "an inactive queue answers at once, without waiting";
+  set.push(2, tagged(3));
+  EXPECT_TRUE(set.isActive(2));
+  auto image = set.pop(2);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->recorderImageNumber(), 3u);
+}
+
+TEST(ImageQueueSet, DeactivateOfAnUnknownSerialCreatesNothing) {
+  ImageQueueSet set;
+  set.deactivate(555);
+  EXPECT_FALSE(set.isActive(555));
+  set.push(1, tagged(1));
+  set.push(2, tagged(2));
+  set.deactivateAll();
+  EXPECT_FALSE(set.isActive(1));
+  EXPECT_FALSE(set.isActive(2));
+  EXPECT_EQ(set.size(1) + set.size(2), 0u);
+}
+
+TEST(ImageQueueSet, QueuesOfDifferentSerialsAreIndependent) {
+  ImageQueueSet set;
+  set.push(1, tagged(10));
+  set.push(2, tagged(20));
+  set.deactivate(1);
+  auto image = set.pop(2, 0ms);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->recorderImageNumber(), 20u);
+}
+
+TEST(ImageQueueSet, ConcurrentProducerAndConsumerSeeImagesInOrder) {
+  ImageQueueSet set;
+  set.setCapacity(9, 1000);
+  constexpr uint32_t kImages = 2000;
+  std::vector<uint32_t> seen;
+  std::thread consumer([&] {
+    while (auto image = set.pop(9)) seen.push_back(image->recorderImageNumber());
+  });
+  for (uint32_t i = 1; i <= kImages; ++i) set.push(9, tagged(i));
+  // Wait until the consumer has taken everything, then release it.
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (set.size(9) > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  set.deactivate(9);
+  consumer.join();
+  ASSERT_FALSE(seen.empty());
+  for (std::size_t i = 1; i < seen.size(); ++i) ASSERT_LT(seen[i - 1], seen[i]) << "order kept";
+  EXPECT_EQ(seen.back(), kImages);
+}
+
+TEST(ImageQueueSet, TheTwoProcessWideSetsAreDistinctAndStable) {
+  EXPECT_NE(&viewQueues(), &histogramQueues());
+  EXPECT_EQ(&viewQueues(), &viewQueues());
+  viewQueues().push(0xFFFF0001u, tagged(1));
+  EXPECT_EQ(histogramQueues().size(0xFFFF0001u), 0u);
+  viewQueues().deactivate(0xFFFF0001u);
+}
+
+}  // namespace
