@@ -1,6 +1,7 @@
 // Conversion speed on a 2048 x 2048 12-bit frame: ms per frame (median) for the
 // library's conversions, a memcpy of the raw frame as the floor, and the nearest
-// OpenCV operations when OpenCV is available. Prints figures; never fails.
+// OpenCV operations when OpenCV is available, each timed interleaved with the
+// conversion it is compared with. Prints figures; never fails.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,24 +36,63 @@ double processCpuMs()
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
-// Processor time per frame of the last medianMs call (all threads, mean).
-double lastCpuMs = 0;
+// Median wall time and mean processor time (all threads) of repeated runs of one operation.
+struct Timing {
+    double ms = 0;    // median wall time per frame, milliseconds
+    double cpuMs = 0; // mean processor time per frame, milliseconds
+};
 
-// Median wall time in milliseconds of kFrames runs of op, after one warm-up run.
-double medianMs(const std::function<void()>& op)
-{
-    op();
-    std::vector<double> ms;
-    const double cpu0 = processCpuMs();
-    for (int i = 0; i < kFrames; ++i) {
+// Collects the runs of one operation.
+class Runs {
+public:
+    // Runs op once and records its wall and processor time.
+    void time(const std::function<void()>& op)
+    {
+        const double cpu0 = processCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         op();
         const auto t1 = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        cpuMs_ += processCpuMs() - cpu0;
+        ms_.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
-    lastCpuMs = (processCpuMs() - cpu0) / kFrames;
-    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
-    return ms[ms.size() / 2];
+    Timing result()
+    {
+        std::nth_element(ms_.begin(), ms_.begin() + ms_.size() / 2, ms_.end());
+        return {ms_[ms_.size() / 2], cpuMs_ / ms_.size()};
+    }
+
+private:
+    std::vector<double> ms_;
+    double cpuMs_ = 0;
+};
+
+// kFrames runs of op after one warm-up run.
+Timing measure(const std::function<void()>& op)
+{
+    op();
+    Runs runs;
+    for (int i = 0; i < kFrames; ++i)
+        runs.time(op);
+    return runs.result();
+}
+
+// kFrames runs each of a and b, interleaved (a b, b a, a b, ...) so that both meet the
+// same load from other work on the machine; a ratio of the two is then a fair one.
+std::pair<Timing, Timing> measurePair(const std::function<void()>& a, const std::function<void()>& b)
+{
+    a();
+    b();
+    Runs ra, rb;
+    for (int i = 0; i < kFrames; ++i) {
+        if (i % 2 == 0) {
+            ra.time(a);
+            rb.time(b);
+        } else {
+            rb.time(b);
+            ra.time(a);
+        }
+    }
+    return {ra.result(), rb.result()};
 }
 
 // A smooth scene with noise, as a Bayer (R G / G B) raw frame.
@@ -93,9 +133,9 @@ VYKCONV_HANDLE createHandle(int32_t mode, int32_t gammaX100)
     return h;
 }
 
-void report(const char* name, double ms)
+void report(const char* name, const Timing& t)
 {
-    std::printf("%-34s %8.3f ms/frame  (cpu %8.3f ms/frame, all threads)\n", name, ms, lastCpuMs);
+    std::printf("%-34s %8.3f ms/frame  (cpu %8.3f ms/frame, all threads)\n", name, t.ms, t.cpuMs);
 }
 
 } // namespace
@@ -110,8 +150,7 @@ int main()
         std::printf("load average at start: %.2f (figures are noisy when other work shares the cores)\n", load[0]);
 
     std::vector<uint16_t> copy(pixels);
-    const double memcpyMs = medianMs([&] { std::memcpy(copy.data(), raw.data(), pixels * 2); });
-    report("memcpy raw frame (floor)", memcpyMs);
+    report("memcpy raw frame (floor)", measure([&] { std::memcpy(copy.data(), raw.data(), pixels * 2); }));
 
     const uint32_t base = VYKCONV_FLAG_BASE;
     size_t monoCount = 0, bgrCount = 0, rgb16Count = 0;
@@ -128,50 +167,58 @@ int main()
     if (!monoLinear || !monoGamma || !color || !color16)
         return 0;
 
-    const double mono8Ms = medianMs([&] {
+    const auto mono8 = [&] {
         VYKCONV_ConvertMono8(monoLinear, base, 0, kWidth, kHeight, raw.data(), pixels, mono.data(), mono.size());
+    };
+    const auto bgr8 = [&] {
+        VYKCONV_ConvertColor8(color, base, 0, kWidth, kHeight, raw.data(), pixels, bgr.data(), bgr.size());
+    };
+#ifdef RASTEL_HAVE_OPENCV
+    // The OpenCV peers run interleaved with the conversion they are compared with.
+    const cv::Mat src(kHeight, kWidth, CV_16UC1, const_cast<uint16_t*>(raw.data()));
+    const double alpha = 255.0 / (kMax - kMin);
+    const double beta = -kMin * alpha;
+    cv::Mat cvMono, cvBgr16, cvBgr8;
+    const auto monoPair = measurePair(mono8, [&] { cv::convertScaleAbs(src, cvMono, alpha, beta); });
+    // An R G / G B sensor is OpenCV's "BayerBG" layout.
+    const auto bgrPair = measurePair(bgr8, [&] {
+        cv::cvtColor(src, cvBgr16, cv::COLOR_BayerBG2BGR);
+        cv::convertScaleAbs(cvBgr16, cvBgr8, alpha, beta);
     });
-    report("Mono8 gamma 1.0", mono8Ms);
-    report("Mono8 gamma 0.6", medianMs([&] {
+    const Timing mono8Time = monoPair.first;
+    const Timing bgr8Time = bgrPair.first;
+#else
+    const Timing mono8Time = measure(mono8);
+    const Timing bgr8Time = measure(bgr8);
+#endif
+    report("Mono8 gamma 1.0", mono8Time);
+    report("Mono8 gamma 0.6", measure([&] {
         VYKCONV_ConvertMono8(monoGamma, base, 0, kWidth, kHeight, raw.data(), pixels, mono.data(), mono.size());
     }));
-    report("Mono8 gamma 1.0 + adaptive sharpen", medianMs([&] {
+    report("Mono8 gamma 1.0 + adaptive sharpen", measure([&] {
         VYKCONV_ConvertMono8(monoLinear, base | VYKCONV_FLAG_ADAPTIVE_SHARPEN, 0, kWidth, kHeight, raw.data(), pixels,
                              mono.data(), mono.size());
     }));
-    const double bgr8Ms = medianMs([&] {
-        VYKCONV_ConvertColor8(color, base, 0, kWidth, kHeight, raw.data(), pixels, bgr.data(), bgr.size());
-    });
-    report("BGR8 bilinear", bgr8Ms);
-    report("BGR8 bilinear + adaptive sharpen", medianMs([&] {
+    report("BGR8 bilinear", bgr8Time);
+    report("BGR8 bilinear + adaptive sharpen", measure([&] {
         VYKCONV_ConvertColor8(color, base | VYKCONV_FLAG_ADAPTIVE_SHARPEN, 0, kWidth, kHeight, raw.data(), pixels,
                               bgr.data(), bgr.size());
     }));
-    report("BGR8 edge-directed", medianMs([&] {
+    report("BGR8 edge-directed", measure([&] {
         VYKCONV_ConvertColor8(color, base | VYKCONV_FLAG_EDGE_DEMOSAIC, 0, kWidth, kHeight, raw.data(), pixels,
                               bgr.data(), bgr.size());
     }));
-    report("RGB16 bilinear", medianMs([&] {
+    report("RGB16 bilinear", measure([&] {
         VYKCONV_ConvertColor16(color16, base | VYKCONV_FLAG_RGB, 0, kWidth, kHeight, raw.data(), pixels, rgb16.data(),
                                rgb16.size());
     }));
 
 #ifdef RASTEL_HAVE_OPENCV
-    const cv::Mat src(kHeight, kWidth, CV_16UC1, const_cast<uint16_t*>(raw.data()));
-    const double alpha = 255.0 / (kMax - kMin);
-    const double beta = -kMin * alpha;
-    cv::Mat cvMono, cvBgr16, cvBgr8;
-    const double cvMonoMs = medianMs([&] { cv::convertScaleAbs(src, cvMono, alpha, beta); });
-    report("OpenCV convertScaleAbs (Mono8)", cvMonoMs);
-    // An R G / G B sensor is OpenCV's "BayerBG" layout.
-    const double cvBgrMs = medianMs([&] {
-        cv::cvtColor(src, cvBgr16, cv::COLOR_BayerBG2BGR);
-        cv::convertScaleAbs(cvBgr16, cvBgr8, alpha, beta);
-    });
-    report("OpenCV cvtColor + convertScaleAbs", cvBgrMs);
+    report("OpenCV convertScaleAbs (Mono8)", monoPair.second);
+    report("OpenCV cvtColor + convertScaleAbs", bgrPair.second);
     std::printf("opencv_threads=%d\n", cv::getNumThreads());
-    std::printf("mono8_vs_opencv=%.3f\n", mono8Ms / cvMonoMs);
-    std::printf("bgr8_vs_opencv=%.3f\n", bgr8Ms / cvBgrMs);
+    std::printf("mono8_vs_opencv=%.3f\n", mono8Time.ms / monoPair.second.ms);
+    std::printf("bgr8_vs_opencv=%.3f\n", bgr8Time.ms / bgrPair.second.ms);
 #else
     std::printf("OpenCV not available: no peer figures\n");
     std::printf("mono8_vs_opencv=n/a\n");

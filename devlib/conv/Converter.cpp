@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "BayerDemosaic.h"
@@ -56,17 +57,21 @@ void valueRange(const uint16_t* p, size_t n, uint16_t& lo, uint16_t& hi)
 }
 
 // Smallest and largest raw value of a frame, values above maxCode counting as maxCode.
-std::pair<int32_t, int32_t> frameRange(const uint16_t* src, int width, int height, int32_t maxCode)
+std::pair<int32_t, int32_t> frameRange(RowParallel& parallel, const uint16_t* src, int width, int height,
+                                       int32_t maxCode)
 {
-    std::pair<int32_t, int32_t> bands[2] = {{maxCode, 0}, {maxCode, 0}};
-    RowParallel::run(height, static_cast<size_t>(width), [&](int y0, int y1) {
+    std::mutex merge; // guards range while bands fold their results in
+    std::pair<int32_t, int32_t> range{maxCode, 0};
+    parallel.run(height, static_cast<size_t>(width), [&](int y0, int y1) {
         const uint16_t* p = src + static_cast<size_t>(y0) * static_cast<size_t>(width);
         const size_t n = static_cast<size_t>(y1 - y0) * static_cast<size_t>(width);
         uint16_t lo = 0xFFFF, hi = 0;
         valueRange(p, n, lo, hi);
-        bands[y0 == 0 ? 0 : 1] = {std::min<int32_t>(lo, maxCode), std::min<int32_t>(hi, maxCode)};
+        std::lock_guard<std::mutex> lock(merge);
+        range.first = std::min<int32_t>(range.first, std::min<int32_t>(lo, maxCode));
+        range.second = std::max<int32_t>(range.second, std::min<int32_t>(hi, maxCode));
     });
-    return {std::min(bands[0].first, bands[1].first), std::max(bands[0].second, bands[1].second)};
+    return range;
 }
 
 // Start of the destination row that source row y lands in.
@@ -189,7 +194,7 @@ void Converter::prepareTone(uint32_t flags, const OutputLayout& layout, const ui
     int32_t lo = params_.iMinLimit;
     int32_t hi = params_.iMaxLimit;
     if (flags & VYKCONV_FLAG_AUTO_MINMAX) {
-        const auto range = frameRange(src, layout.width, layout.height, (1 << bits) - 1);
+        const auto range = frameRange(parallel_, src, layout.width, layout.height, (1 << bits) - 1);
         lo = range.first;
         hi = range.second;
         if (hi <= lo && lo > 0)
@@ -253,14 +258,14 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
     };
     if (flags & kSharpenFlags) {
         const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
-        RowParallel::run(layout.height, width, [&](int y0, int y1) {
+        parallel_.run(layout.height, width, [&](int y0, int y1) {
             sharpenBand(y0, y1, layout, 1, adaptive, [&](int y, uint8_t* row) {
                 tone_.mapRaw(src + static_cast<size_t>(y) * width, row, layout.width);
             }, emit);
         });
         return;
     }
-    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+    parallel_.run(layout.height, width, [&](int y0, int y1) {
         std::vector<uint8_t> row(mono ? 0 : width);
         for (int y = y0; y < y1; ++y) {
             uint8_t* target = mono ? outputRow(dst, layout, y, flip) : row.data();
@@ -280,7 +285,7 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
     const size_t width = static_cast<size_t>(layout.width);
     const size_t rowBytes = width * static_cast<size_t>(layout.channels);
     const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
-    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+    parallel_.run(layout.height, width, [&](int y0, int y1) {
         BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, tone_.maxCode());
         std::vector<int32_t> rgb(width * 3u);
         int32_t* r = rgb.data();
@@ -316,7 +321,7 @@ void Converter::convert16(uint32_t flags, int pattern, const OutputLayout& layou
     const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
     const size_t width = static_cast<size_t>(layout.width);
     const int maxCode = (1 << dataBits(info_)) - 1;
-    RowParallel::run(layout.height, width, [&](int y0, int y1) {
+    parallel_.run(layout.height, width, [&](int y0, int y1) {
         BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, maxCode);
         std::vector<int32_t> rgb(width * 3u);
         int32_t* r = rgb.data();

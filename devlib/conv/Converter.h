@@ -8,6 +8,7 @@
 #include "ColorTransform.h"
 #include "LutFile.h"
 #include "OutputLayout.h"
+#include "RowParallel.h"
 #include "ToneCurve.h"
 #include "vyk_conv.h"
 
@@ -71,6 +72,7 @@ private:
     LutFile::Table lut_;        // pseudocolour table
     ToneCurve tone_;            // raw -> 8-bit mapping, rebuilt when its inputs change
     ColorTransform transform_;  // white balance, colour matrix, saturation, vibrance
+    RowParallel parallel_;      // shares each frame's rows with a helper thread; used under mutex_
 };
 
 } // namespace vykconv

@@ -111,12 +111,21 @@ void ToneCurve::mapRaw(const uint16_t* src, uint8_t* __restrict dst, int n) cons
     if (linear_ && lo_ >= 0) {
         // Clamping to [lo, min(hi, top)] equals clamping to top and then to [lo, hi]; with
         // both bounds in 0..65535 it runs on 16-bit lanes, twice as many per instruction.
+        // In blocks: the clamped offsets first, all in 16-bit lanes, then the scaling in
+        // 32-bit lanes; written as one loop the compiler widens before clamping.
         const uint16_t lo = static_cast<uint16_t>(std::min(lo_, top));
         const uint16_t hi = static_cast<uint16_t>(std::max<int32_t>(std::min(hi_, top), lo));
         const uint32_t scale = scale_;
-        for (int i = 0; i < n; ++i) {
-            const uint16_t v = std::min(std::max(src[i], lo), hi);
-            dst[i] = static_cast<uint8_t>((static_cast<uint32_t>(v - lo) * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
+        constexpr int kBlock = 256;
+        alignas(32) uint16_t offset[kBlock];
+        for (int first = 0; first < n; first += kBlock) {
+            const int count = std::min(kBlock, n - first);
+            const uint16_t* in = src + first;
+            uint8_t* __restrict out = dst + first;
+            for (int i = 0; i < count; ++i)
+                offset[i] = static_cast<uint16_t>(std::min(std::max(in[i], lo), hi) - lo);
+            for (int i = 0; i < count; ++i)
+                out[i] = static_cast<uint8_t>((offset[i] * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
         }
         return;
     }
