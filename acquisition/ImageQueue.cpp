@@ -19,14 +19,15 @@ void ImageQueue::push(const vyk::Image& image) {
 std::optional<vyk::Image> ImageQueue::pop(std::optional<std::chrono::milliseconds> timeout) {
   if (!_active.load()) return std::nullopt;
   for (;;) {
+    std::optional<vyk::Image> front;
     {
       std::lock_guard<std::mutex> lock(_mutex);
       if (!_items.empty()) {
-        vyk::Image front = std::move(_items.front());
+        front.emplace(std::move(_items.front()));
         _items.pop_front();
-        return std::optional<vyk::Image>(std::move(front));
       }
     }
+    if (front) return front;
     // The semaphore only paces the loop; whether an image is taken depends on the item
     // count alone, so counts left over from dropped images never yield a phantom image.
     if (timeout) {

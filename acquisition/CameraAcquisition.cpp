@@ -1,0 +1,603 @@
+#include "acquisition/CameraAcquisition.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QThread>
+
+#include "acquisition/ImageExport.h"
+#include "acquisition/ImageQueueSet.h"
+#include "camera/CameraException.h"
+#include "vyk_errors.h"
+
+// Everything a worker thread works on; owned by the thread for the whole run.
+struct CameraAcquisition::Run {
+  AcquisitionSettings settings;            // private copy of the settings at start
+  std::shared_ptr<vyk::AnyCamera> camera;  // keeps the camera alive even after cameraError
+  vyk::Image image;                        // working image the loop fetches into
+  LineAssembler assembler;                 // line cameras: builds frames out of lines
+  bool lineMode = false;                   // lines are assembled into frames
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using vyk::RecordMode;
+
+// Longest single wait on the camera, seconds: a stop or trigger queued behind a wait on
+// the camera lock is served after at most this long.
+constexpr double kWaitSlice_s = 0.05;
+// Time-out of the wait for the first image of a recording, seconds.
+constexpr double kFirstImageTimeout_s = 5.0;
+// Least time between two images shown while recording, by loop.
+constexpr auto kSequenceDisplayPeriod = std::chrono::milliseconds(50);
+constexpr auto kFileDisplayPeriod = std::chrono::milliseconds(100);
+// Histogram queue capacity during sequence and file recordings.
+constexpr uint64_t kRecordingHistogramCapacity = 10;
+// A camera wait that ran out of time.
+constexpr uint32_t kTimedOut = static_cast<uint32_t>(VYK_ERR_TIMEOUT);
+
+// Runs fn with the camera lock held.
+template <typename Fn>
+auto locked(FairMutex& lock, Fn&& fn) -> decltype(fn()) {
+  std::lock_guard<FairMutex> guard(lock);
+  return fn();
+}
+
+bool isCamRam(RecordMode mode) { return mode == RecordMode::CamramRing || mode == RecordMode::CamramSegment; }
+
+int32_t clampToInt32(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+QString number(int64_t value) { return QString::number(value); }
+
+// Log lines are written exactly as composed, without QDebug's quotes and spaces.
+void logDebug(const QString& line) { qDebug().noquote() << line; }
+void logInfo(const QString& line) { qInfo().noquote() << line; }
+void logWarning(const QString& line) { qWarning().noquote() << line; }
+void logCritical(const QString& line) { qCritical().noquote() << line; }
+
+// Releases the recording-started semaphore once when it goes out of scope, so that the
+// record command waiting for it returns however the start phase ends.
+class StartedRelease {
+ public:
+  explicit StartedRelease(bool armed) : _armed(armed) {}
+  ~StartedRelease() {
+    if (_armed) recordingStartedSemaphore().release();
+  }
+  StartedRelease(const StartedRelease&) = delete;
+  StartedRelease& operator=(const StartedRelease&) = delete;
+
+ private:
+  const bool _armed;  // this run is one the record command waits for
+};
+
+}  // namespace
+
+CountingSemaphore& recordingStartedSemaphore() {
+  static CountingSemaphore semaphore;
+  return semaphore;
+}
+
+namespace {
+
+std::shared_ptr<vyk::AnyCamera> requireCamera(std::shared_ptr<vyk::AnyCamera> camera) {
+  if (!camera) throw vyk::CameraException("AnyCamera holds no camera", vyk::CameraException::kLayerError);
+  return camera;
+}
+
+}  // namespace
+
+CameraAcquisition::CameraAcquisition(std::shared_ptr<vyk::AnyCamera> camera, QObject* parent)
+    : QObject(parent),
+      _camera(requireCamera(std::move(camera))),
+      _description(_camera->getDescription()),
+      _serial(_camera->getSerial()) {
+  // Signals carrying the serial cross threads as queued connections.
+  qRegisterMetaType<DWORD>("DWORD");
+  _settings.dataFormat = vyk::DataFormat::Mono8;
+  setDataFormat(_serial, QStringLiteral("Mono"));
+}
+
+CameraAcquisition::~CameraAcquisition() {
+  _running = false;
+  viewQueues().deactivate(_serial);
+  stopCameraThreads();
+}
+
+// ---- starting and stopping ------------------------------------------------------------
+
+void CameraAcquisition::startCameraThread() {
+  if (_running) return;
+  if (_thread.joinable()) {
+    // The previous run ended by itself; let its queued signals arrive before joining.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && app->thread() == QThread::currentThread()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
+    }
+    _thread.join();
+  }
+  if (_settings.mode <= AcquisitionSettings::kFile) {
+    if (!_camera) {
+      logWarning(QStringLiteral("Could not start cameraThread, camera was released. Camera: ") + number(_serial));
+      return;
+    }
+    Run run;
+    run.settings = _settings;
+    run.camera = _camera;
+    run.image = _image;
+    run.lineMode = run.settings.linesPerImage > 1 && run.settings.mode != AcquisitionSettings::kFile;
+    _running = true;
+    try {
+      _thread = std::thread([this, run = std::move(run)]() mutable { runLoop(run); });
+    } catch (...) {
+      _running = false;
+      throw;
+    }
+  }
+  logInfo(QStringLiteral("Started cameraThread of camera: ") + number(_serial));
+}
+
+void CameraAcquisition::stopCameraThreads() {
+  logInfo(QStringLiteral("Stopping camera thread of camera: ") + number(_serial) + QStringLiteral(" ..."));
+  _running = false;
+  if (_camera) {
+    try {
+      locked(_cameraLock, [&] { _camera->stop(); });
+      logDebug(QStringLiteral("Stopped Camera in stopCameraThreads of Acquisition: ") + number(_serial));
+      if (_settings.mode != AcquisitionSettings::kPreview) {
+        if (isCamRam(_settings.recMode)) {
+          _settings.imageCount = clampToInt32(locked(_cameraLock, [&] { return _camera->getCamRamNumImages(); }));
+        } else {
+          // A failed count (-1) must not become a negative image count.
+          _settings.imageCount = std::max(0, std::min(availableImageCount(), maxImageCount()));
+        }
+      }
+    } catch (const vyk::CameraException& e) {
+      logCritical(QStringLiteral("Error stopping camera, continuing without stop. Camera: ") + number(_serial) +
+                  QStringLiteral(" With error: ") + QString::fromStdString(e.what()));
+    }
+  }
+  if (_thread.joinable()) {
+    _thread.join();
+    logInfo(QStringLiteral("Stopped camerathread of camera: ") + number(_serial));
+  }
+}
+
+// ---- worker thread --------------------------------------------------------------------
+
+void CameraAcquisition::runLoop(Run& run) {
+  switch (run.settings.mode) {
+    case AcquisitionSettings::kPreview:
+      previewLoop(run);
+      break;
+    case AcquisitionSettings::kSequence:
+      sequenceLoop(run);
+      break;
+    case AcquisitionSettings::kPlayback:
+      playbackLoop(run);
+      break;
+    case AcquisitionSettings::kFile:
+      fileLoop(run);
+      break;
+    default:
+      break;
+  }
+}
+
+void CameraAcquisition::previewLoop(Run& run) {
+  logInfo(QStringLiteral("Starting Preview of camera: ") + number(_serial));
+  try {
+    startPhase(run);
+  } catch (const std::exception& e) {
+    endWithError("Error starting record for preview of camera: ", e);
+    return;
+  }
+  try {
+    const uint16_t trigger = run.settings.triggerMode;
+    while (goesOn(run)) {
+      if (trigger == 0) {
+        fetch(run, -1);
+        deliver(run, run.image, false);
+      } else if (trigger <= 3) {
+        triggeredFetch(run, false);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
+      }
+    }
+  } catch (const std::exception& e) {
+    endWithError("Error during Preview of camera: ", e);
+    return;
+  }
+  endNormally(QStringLiteral("Preview of camera: ") + number(_serial) + QStringLiteral(" ended!"));
+}
+
+void CameraAcquisition::sequenceLoop(Run& run) {
+  logInfo(QStringLiteral("Starting Sequence recording of camera: ") + number(_serial));
+  try {
+    startPhase(run);
+  } catch (const std::exception& e) {
+    endWithError("Error starting record for Sequence of camera: ", e);
+    return;
+  }
+  try {
+    const AcquisitionSettings& s = run.settings;
+    const bool ring = s.recMode == RecordMode::RingBuffer;
+    const bool camRam = isCamRam(s.recMode);
+    // Ring buffers (and the DXR recorder) are shown by their newest image.
+    const bool showNewest = isDxr() || ring || camRam;
+    int64_t index = 0;
+    auto shown = Clock::now();
+    while (goesOn(run)) {
+      if (!ring && !camRam && index >= s.imageCount) break;
+      if (s.triggerMode >= 1 && s.triggerMode <= 3) {
+        triggeredFetch(run, false);
+      } else if (s.triggerMode == 0) {
+        if (!camRam && !waitUntilRecorded(run, index)) continue;
+        if (run.lineMode) {
+          fetch(run, index);
+          deliver(run, run.image, false);
+        } else if (Clock::now() - shown >= kSequenceDisplayPeriod) {
+          shown = Clock::now();
+          fetch(run, showNewest ? -1 : index);
+          deliver(run, run.image, false);
+        }
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
+      }
+      if (!ring) ++index;
+    }
+    locked(_cameraLock, [&] { run.camera->stop(); });
+    _running = false;
+  } catch (const std::exception& e) {
+    endWithError("Error during recording sequence of camera: ", e);
+    return;
+  }
+  endNormally(QStringLiteral("Recording sequence of camera: ") + number(_serial) + QStringLiteral(" ended!"));
+}
+
+void CameraAcquisition::fileLoop(Run& run) {
+  logInfo(QStringLiteral("Starting File recording of camera: ") + number(_serial));
+  try {
+    startPhase(run);
+  } catch (const std::exception& e) {
+    endWithError("Error starting record for File of camera: ", e);
+    return;
+  }
+  try {
+    const uint16_t trigger = run.settings.triggerMode;
+    auto shown = Clock::now();
+    while (goesOn(run)) {
+      if (trigger == 0) {
+        if (Clock::now() - shown >= kFileDisplayPeriod) {
+          shown = Clock::now();
+          fetch(run, -1);
+          deliver(run, run.image, false);
+        } else {
+          // Nothing to do until the next image is due; do not spin on the camera lock.
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      } else if (trigger <= 3) {
+        triggeredFetch(run, true);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
+      }
+    }
+  } catch (const std::exception& e) {
+    endWithError("Error during recording File of camera: ", e);
+    return;
+  }
+  endNormally(QStringLiteral("Recording File of camera: ") + number(_serial) + QStringLiteral(" ended!"));
+}
+
+void CameraAcquisition::playbackLoop(Run& run) {
+  const AcquisitionSettings& s = run.settings;
+  logInfo(QStringLiteral("Starting Playback of camera: ") + number(_serial) + QStringLiteral(" from image Nr.: ") +
+          number(int64_t{s.playFrom} + 1) + QStringLiteral(" to: ") + number(int64_t{s.playTo} + 1));
+  try {
+    for (int64_t i = s.playFrom;; ++i) {
+      if (i > int64_t{s.playTo}) {
+        _running = false;
+        endNormally(QStringLiteral("Playback of camera: ") + number(_serial) + QStringLiteral(" ended!"));
+        return;
+      }
+      if (!_running) {
+        // Stopped from outside: the queues stay active and no end line is written.
+        if (!_cameraRemoved) emit recordingDone(_serial);
+        return;
+      }
+      fetch(run, i);
+      deliver(run, run.image, false);
+      emit newPlayPosition(_serial, static_cast<int>(i));
+    }
+  } catch (const std::exception& e) {
+    endWithError("Error during Playback of camera: ", e);
+  }
+}
+
+void CameraAcquisition::startPhase(Run& run) {
+  AcquisitionSettings& s = run.settings;
+  const bool sequence = s.mode == AcquisitionSettings::kSequence;
+  // The record command waits for every memory sequence recording it starts.
+  StartedRelease started(sequence && !isCamRam(s.recMode));
+  if (locked(_cameraLock, [&] { return run.camera->isRecording(); })) return;  // attach to it
+
+  if (s.imageCount > 0) {
+    viewQueues().setCapacity(_serial, static_cast<uint64_t>(s.imageCount));
+    histogramQueues().setCapacity(_serial, s.mode == AcquisitionSettings::kPreview
+                                              ? static_cast<uint64_t>(s.imageCount)
+                                              : kRecordingHistogramCapacity);
+  }
+  if (run.lineMode) s.imageCount = clampToInt32(int64_t{s.imageCount} * s.linesPerImage);
+  const std::filesystem::path path =
+      s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
+  const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
+  locked(_cameraLock, [&] { run.camera->record(count, s.recMode, path, 0); });
+  if (s.triggerMode == 0 && (s.mode == AcquisitionSettings::kPreview || !s.noFirstImageWait)) {
+    waitForFirstImage(run, kFirstImageTimeout_s);
+  }
+  if (sequence && !isCamRam(s.recMode) && !isDxr()) {
+    s.imageCount = clampToInt32(locked(_cameraLock, [&] { return run.camera->getRecorderBufferSize(); }));
+  }
+  logDebug(QStringLiteral("Started recording of camera: ") + number(_serial));
+}
+
+bool CameraAcquisition::goesOn(Run& run) {
+  return _running && locked(_cameraLock, [&] { return run.camera->isRecording(); });
+}
+
+void CameraAcquisition::triggeredFetch(Run& run, bool toBothSets) {
+  if (locked(_cameraLock, [&] { return run.camera->isRecording(); })) waitForNewImage(run);
+  if (!_running) return;
+  if (locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }) == 0) return;
+  fetch(run, -1);
+  deliver(run, run.image, toBothSets);
+}
+
+void CameraAcquisition::fetch(Run& run, int64_t index) {
+  // -1 becomes the all-ones index, the camera's "newest image".
+  locked(_cameraLock,
+         [&] { run.camera->image(run.image, static_cast<uint64_t>(index), run.settings.dataFormat); });
+}
+
+void CameraAcquisition::deliver(Run& run, const vyk::Image& image, bool toBothSets) {
+  const vyk::Image* shown = &image;
+  std::optional<vyk::Image> frame;
+  if (run.lineMode) {
+    frame = run.assembler.feed(image, static_cast<uint32_t>(run.settings.linesPerImage));
+    if (!frame) return;  // only complete frames travel
+    shown = &*frame;
+  }
+  if (toBothSets || _toView) viewQueues().push(_serial, *shown);
+  if (toBothSets || _toHistogram) histogramQueues().push(_serial, *shown);
+}
+
+bool CameraAcquisition::waitUntilRecorded(Run& run, int64_t index) {
+  for (;;) {
+    // In line mode the index counts lines, so lines are counted, not frames.
+    int64_t available = -1;
+    try {
+      available = run.lineMode ? std::min<int64_t>(locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }),
+                                                   run.settings.imageCount)
+                               : countAvailable(*run.camera, run.settings);
+    } catch (const vyk::CameraException&) {
+      return false;  // a count that fails will not show the image either
+    }
+    if (available >= index + 1) return true;
+    // A stop, the recording's end or a failing count ends the wait: none of them will
+    // ever make the image appear.
+    if (!_running) return false;
+    if (!locked(_cameraLock, [&] { return run.camera->isRecording(); })) return false;
+    std::this_thread::yield();
+  }
+}
+
+void CameraAcquisition::waitForFirstImage(Run& run, double timeout_s) {
+  const auto start = Clock::now();
+  while (_running) {
+    const double remaining = timeout_s - std::chrono::duration<double>(Clock::now() - start).count();
+    if (remaining <= 0.0) throw vyk::CameraException(kTimedOut);
+    try {
+      locked(_cameraLock, [&] { run.camera->waitForFirstImage(true, std::min(kWaitSlice_s, remaining)); });
+      return;
+    } catch (const vyk::CameraException& e) {
+      if (e.code() != kTimedOut) throw;
+    }
+  }
+}
+
+void CameraAcquisition::waitForNewImage(Run& run) {
+  // No time-out as a whole; the slices only let other callers reach the camera.
+  while (_running) {
+    try {
+      locked(_cameraLock, [&] { run.camera->waitForNewImage(true, kWaitSlice_s); });
+      return;
+    } catch (const vyk::CameraException& e) {
+      if (e.code() != kTimedOut) throw;
+    }
+  }
+}
+
+void CameraAcquisition::endNormally(const QString& endLine) {
+  if (!_cameraRemoved) emit recordingDone(_serial);
+  viewQueues().deactivate(_serial);
+  histogramQueues().deactivate(_serial);
+  logInfo(endLine);
+}
+
+void CameraAcquisition::endWithError(const char* errorText, const std::exception& error) {
+  logCritical(QString::fromLatin1(errorText) + number(_serial) + QStringLiteral(" With error: ") +
+              QString::fromStdString(error.what()));
+  emit camError(_serial, true);
+  _running = false;
+  viewQueues().deactivate(_serial);
+  histogramQueues().deactivate(_serial);
+}
+
+// ---- single images, trigger, counts ------------------------------------------------------
+
+int CameraAcquisition::showImage(int index) {
+  if (!_camera) return 0;
+  const int32_t count = std::min(maxImageCount(), availableImageCount());
+  if (count < 1) return 0;
+  try {
+    if (!isLineCamera()) {
+      if (index >= count) index = count - 1;
+      locked(_cameraLock,
+             [&] { _camera->image(_image, static_cast<uint64_t>(int64_t{index}), _settings.dataFormat); });
+      viewQueues().push(_serial, _image);
+      histogramQueues().push(_serial, _image);
+      logDebug(QStringLiteral("Pushed image Nr.: ") + number(int64_t{index} + 1));
+      return index;
+    }
+    const int32_t lines = _settings.linesPerImage;
+    if (lines < 1) return 0;
+    const int64_t frame = std::clamp<int64_t>(index, 0, count - 1);
+    const int64_t first = frame * lines;
+    const int64_t last = first + lines - 1;
+    LineAssembler assembler;
+    for (int64_t line = first; line <= last; ++line) {
+      locked(_cameraLock,
+             [&] { _camera->image(_image, static_cast<uint64_t>(line), _settings.dataFormat); });
+      if (line == first) {
+        assembler.begin(_image, static_cast<uint32_t>(lines));
+      } else {
+        assembler.addLine(_image);
+      }
+    }
+    _image = assembler.takeFrame();
+    viewQueues().push(_serial, _image);
+    histogramQueues().push(_serial, _image);
+    logDebug(QStringLiteral("Pushed assembled frame Nr.: ") + number(frame + 1) + QStringLiteral(" from lines [") +
+             number(first) + QStringLiteral("..") + number(last) + QStringLiteral("]"));
+    return static_cast<int>(frame);
+  } catch (const vyk::CameraException& e) {
+    logCritical(QStringLiteral("Error getting image with index: ") + number(index) + QStringLiteral(" of camera: ") +
+                number(_serial) + QStringLiteral(" With error: ") + QString::fromStdString(e.what()));
+    _running = false;
+    return -1;
+  }
+}
+
+void CameraAcquisition::triggerCamera(DWORD serial) {
+  if (!_camera || serial != _serial) return;
+  try {
+    std::optional<bool> accepted;
+    locked(_cameraLock, [&] {
+      if (_camera->isRecording() && _camera->getConfiguration().trigger_mode == 1) accepted = _camera->trigger();
+    });
+    if (!accepted) return;
+    if (*accepted) {
+      logInfo(QStringLiteral("Triggered camera."));
+      return;
+    }
+    logCritical(QStringLiteral("Failed to trigger camera, ending imageThread!"));
+  } catch (const vyk::CameraException& e) {
+    logCritical(QStringLiteral("Failed to trigger camera, ending imageThread! Error: ") +
+                QString::fromStdString(e.what()));
+  }
+  stopCameraThreads();
+}
+
+int32_t CameraAcquisition::countMax(vyk::AnyCamera& camera, const AcquisitionSettings& s) {
+  const auto bufferSize = [&] { return int64_t{locked(_cameraLock, [&] { return camera.getRecorderBufferSize(); })}; };
+  if (isLineCamera()) return clampToInt32(s.linesPerImage > 0 ? bufferSize() / s.linesPerImage : bufferSize());
+  if (!_description.has_ram && !isDxr()) return clampToInt32(bufferSize());
+  const int64_t camRamMax = locked(_cameraLock, [&] { return camera.getCamRamMaxImages(); });
+  return clampToInt32(isCamRam(s.recMode) ? camRamMax : std::min<int64_t>(camRamMax, s.imageCount));
+}
+
+int32_t CameraAcquisition::countAvailable(vyk::AnyCamera& camera, const AcquisitionSettings& s) {
+  if (_description.has_ram || isDxr()) {
+    return clampToInt32(
+        std::min<int64_t>(locked(_cameraLock, [&] { return camera.getCamRamNumImages(); }), s.imageCount));
+  }
+  const int64_t recorded = locked(_cameraLock, [&] { return camera.getRecordedImageCount(); });
+  if (!isLineCamera()) return clampToInt32(std::min<int64_t>(recorded, s.imageCount));
+  return s.linesPerImage > 0 ? clampToInt32(recorded / s.linesPerImage) : 0;
+}
+
+int32_t CameraAcquisition::maxImageCount() {
+  if (!_camera) return 0;
+  try {
+    return countMax(*_camera, _settings);
+  } catch (const vyk::CameraException&) {
+    return 0;  // a failed count reads as "nothing fits"
+  }
+}
+
+int32_t CameraAcquisition::availableImageCount() {
+  if (!_camera) return -1;
+  try {
+    return countAvailable(*_camera, _settings);
+  } catch (const vyk::CameraException&) {
+    return -1;  // a failed count reads as "unknown"
+  }
+}
+
+// ---- data format, export, slots ----------------------------------------------------------
+
+void CameraAcquisition::setDataFormat(DWORD serial, const QString& formatName) {
+  const bool usable = _camera && serial == _serial && !locked(_cameraLock, [&] { return _camera->isRecording(); });
+  if (!usable) {
+    logWarning(QStringLiteral("Could not set Dataformat, Camera was nullptr or recording or serialnumber didnt match."));
+    return;
+  }
+  const bool mono = formatName == QStringLiteral("Mono");  // case-sensitive on purpose
+  _settings.dataFormat = mono ? vyk::DataFormat::Mono8 : vyk::DataFormat::BGR8;
+  const vyk::Roi roi = locked(_cameraLock, [&] { return _camera->getConfiguration().roi; });
+  const vyk::RawFormat raw = locked(_cameraLock, [&] { return _camera->getRawFormat(); });
+  // Fetched images cover (1, 1) to (width, height), so the prepared buffers are reused.
+  _image.reshape(vyk::Roi{1, 1, roi.width(), roi.height()}, _settings.dataFormat, raw);
+  logInfo(QString::fromLatin1(mono ? "Set dataFormat Mono8. Resize _image to: " : "Set dataFormat BGR8. Resize _image to: ") +
+          number(static_cast<int64_t>(vyk::elementCount(_image.data()))));
+}
+
+QString CameraAcquisition::saveImage(const QString& path, int32_t index, vyk::DataFormat dataFormat) {
+  logDebug(QStringLiteral("Entered saveImage of camera: ") + number(_serial));
+  if (!_camera) throw vyk::CameraException("AnyCamera holds no camera", vyk::CameraException::kLayerError);
+  if (locked(_cameraLock, [&] { return _camera->getRecordedImageCount(); }) == 0) {
+    logWarning(QStringLiteral("Error - No Image to save"));
+    throw vyk::CameraException("No Image to save. Please record Images prior to saving",
+                               vyk::CameraException::kLayerError);
+  }
+  if (!imageexport::layoutOf(dataFormat)) {
+    logWarning(QStringLiteral("Error - Wrong dataformat"));
+    throw vyk::CameraException("No Dataformat set or currently not supported format",
+                               vyk::CameraException::kLayerError);
+  }
+  const QString fileName = imageexport::freeFileName(path);
+  if (index == -1) {
+    logDebug(QStringLiteral("Index was -1 - saving latest image to: ") + fileName);
+  } else {
+    logDebug(QStringLiteral("Save image with index: ") + number(index) + QStringLiteral(" to: ") + fileName);
+  }
+  // A local image: a running worker keeps its own.
+  vyk::Image image;
+  locked(_cameraLock, [&] { _camera->image(image, static_cast<uint64_t>(int64_t{index}), dataFormat); });
+  const int32_t result = imageexport::writeImage(image, fileName);
+  if (result != 0) {
+    logWarning(QStringLiteral("Leave saveImage throwing CameraException. VYK_RecorderExportImage returned: 0x") +
+               QString::number(static_cast<uint32_t>(result), 16));
+    throw vyk::CameraException(static_cast<uint32_t>(result));
+  }
+  logDebug(QStringLiteral("Leave saveImage of camera: ") + number(_serial));
+  return fileName;
+}
+
+void CameraAcquisition::cameraError(DWORD errorSerial) {
+  if (errorSerial != _serial) return;
+  _cameraRemoved = true;
+  _camera.reset();  // a running worker keeps its own reference until it ends
+}
+
+void CameraAcquisition::onVTKVisibleChanged(bool visible) { _toView = visible; }
+
+void CameraAcquisition::onHistVisibleChanged(bool visible) { _toHistogram = visible; }

@@ -1,0 +1,136 @@
+#pragma once
+// The acquisition engine of one camera: its worker thread runs a live preview, a sequence
+// recording, a file recording or a playback of recorded images and hands copies of the
+// images to the image view and the histogram through the two process-wide queue sets.
+//
+// States: Idle (no thread, running false) -> startCameraThread -> Running(mode). A run
+// leaves Running by itself (the camera stopped recording, the sequence count or the
+// playback range was reached, a camera error) or because stopCameraThreads / the
+// destructor cleared running. A thread that ended by itself stays joinable until the next
+// startCameraThread or stopCameraThreads joins it.
+//
+// Threads: every public operation and slot runs on the GUI thread; the worker thread is
+// owned by this object and joined by stopCameraThreads (also from the destructor). Each run
+// keeps its own reference to the camera and its own copy of the settings, so cameraError
+// may release the handle and the starter may edit the settings while a run goes on.
+// Every call on the camera goes through _cameraLock, which serves callers in arrival order;
+// waits on the camera are made in short slices so that a stop never queues behind them.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include <QObject>
+#include <QString>
+
+#include "acquisition/AcquisitionSettings.h"
+#include "acquisition/CountingSemaphore.h"
+#include "acquisition/Dword.h"
+#include "acquisition/FairMutex.h"
+#include "acquisition/LineAssembler.h"
+#include "camera/AnyCamera.h"
+#include "camera/Description.h"
+#include "camera/Image.h"
+
+/// Released once per sequence recording when its start phase is over (the recorder runs,
+/// or the start failed or was skipped); the record command waits on it.
+CountingSemaphore& recordingStartedSemaphore();
+
+/// One camera's worker thread with its preview, recording and playback loops.
+class CameraAcquisition : public QObject {
+  Q_OBJECT
+
+ public:
+  /// Takes over camera; reads its serial and description and prepares Mono8 images.
+  /// Camera errors propagate.
+  CameraAcquisition(std::shared_ptr<vyk::AnyCamera> camera, QObject* parent = nullptr);
+  /// Stops and joins the worker thread (deactivating this camera's view queue first).
+  ~CameraAcquisition() override;
+
+  /// The settings the next run starts with (GUI thread only).
+  AcquisitionSettings& settings() { return _settings; }
+  const AcquisitionSettings& settings() const { return _settings; }
+  /// True while a worker thread is supposed to run.
+  bool isRunning() const { return _running.load(); }
+  /// The camera's serial.
+  DWORD serial() const { return _serial; }
+
+  /// Starts a worker thread for settings().mode unless one is running.
+  void startCameraThread();
+  /// Stops the camera, fixes the image count of a recording and joins the worker.
+  void stopCameraThreads();
+  /// Software trigger of a recording in trigger mode 1; a refused trigger stops the run.
+  void triggerCamera(DWORD serial);
+  /// Fetches recorded image index and pushes it to both queue sets; returns the index shown,
+  /// 0 when nothing is recorded and -1 on a camera error.
+  int showImage(int index);
+  /// Images the recording can hold; 0 on a camera error.
+  int32_t maxImageCount();
+  /// Images recorded so far; -1 on a camera error.
+  int32_t availableImageCount();
+  /// Mono8 for "Mono", BGR8 for any other name, unless recording or serial differs.
+  void setDataFormat(DWORD serial, const QString& formatName);
+  /// Writes recorded image index (-1 = newest) as dataFormat to path or, when path exists,
+  /// to the first free "<base>_<n>.<suffix>"; returns the name written. Throws
+  /// vyk::CameraException.
+  QString saveImage(const QString& path, int32_t index, vyk::DataFormat dataFormat);
+
+ signals:
+  /// A worker thread ended without a camera error and the camera was not removed.
+  void recordingDone(DWORD serial);
+  /// A worker thread failed with a camera error (always msgBox true).
+  void camError(DWORD serial, bool msgBox = true);
+  /// Playback has just shown image index i.
+  void newPlayPosition(DWORD serial, int i);
+
+ public slots:
+  /// For this camera's serial: marks the camera removed and releases the handle.
+  void cameraError(DWORD errorSerial);
+  /// Whether worker threads push to the view queue set.
+  void onVTKVisibleChanged(bool visible);
+  /// Whether worker threads push to the histogram queue set.
+  void onHistVisibleChanged(bool visible);
+
+ private:
+  struct Run;
+
+  // Worker loops, each on its own run.
+  void previewLoop(Run& run);
+  void sequenceLoop(Run& run);
+  void fileLoop(Run& run);
+  void playbackLoop(Run& run);
+  void runLoop(Run& run);
+
+  // Steps shared by the loops; all run on the worker thread.
+  void startPhase(Run& run);
+  bool goesOn(Run& run);
+  void triggeredFetch(Run& run, bool toBothSets);
+  void fetch(Run& run, int64_t index);
+  void deliver(Run& run, const vyk::Image& image, bool toBothSets);
+  bool waitUntilRecorded(Run& run, int64_t index);
+  void waitForFirstImage(Run& run, double timeout_s);
+  void waitForNewImage(Run& run);
+  void endNormally(const QString& endLine);
+  void endWithError(const char* errorText, const std::exception& error);
+
+  // Counts over a given camera and settings (the GUI's or a run's); camera errors propagate.
+  int32_t countMax(vyk::AnyCamera& camera, const AcquisitionSettings& settings);
+  int32_t countAvailable(vyk::AnyCamera& camera, const AcquisitionSettings& settings);
+  bool isLineCamera() const { return _description.line_sensor_mode == 1; }
+  bool isDxr() const { return _description.interface_type == vyk::InterfaceType::CLHS_DXR; }
+
+  AcquisitionSettings _settings;                  // GUI thread only; copied into each run
+  std::thread _thread;                            // the worker; joined by stopCameraThreads
+  std::atomic<bool> _running{false};              // a worker is supposed to run; cleared to stop it
+  std::shared_ptr<vyk::AnyCamera> _camera;        // GUI thread only; empty after cameraError
+  const vyk::Description _description;            // read once at construction
+  vyk::Image _image;                              // GUI thread's working image (showImage)
+  const DWORD _serial;                            // read once at construction
+  std::atomic<bool> _cameraRemoved{false};        // set by cameraError; suppresses recordingDone
+  std::atomic<bool> _toView{true};                // push fetched images to the view queue set
+  std::atomic<bool> _toHistogram{true};           // push fetched images to the histogram queue set
+  FairMutex _cameraLock;                          // serialises every call this object makes on the camera
+};
