@@ -140,7 +140,7 @@ struct Camera::State {
   TimingLimits timingLimits() const;
   void validateAndSendTimes(double exposure, double delay);
   void handOnAutoExposure(bool starting);
-  bool recording() const;
+  bool recording();
   bool rawIsByteNow() const;
   uint32_t currentPixelFormatFlag() const;
   bool recorderOnCamRam() const;
@@ -295,10 +295,15 @@ void Camera::State::handOnAutoExposure(bool starting) {
                             DeviceTime::countIn(autoExposure.max_exposure_s, base), base);
 }
 
-bool Camera::State::recording() const {
+bool Camera::State::recording() {
   if (!recorder) return false;
   RecorderHandle::Status status;
-  return recorder->queryStatus(status) && status.running;
+  if (!recorder->queryStatus(status)) return false;
+  // A recording that ended by itself (a full sequence or segment) may still have the
+  // recorder's worker switching the camera off, and the camera refuses settings until
+  // then; winding the recorder up waits for that.
+  if (!status.running) recorder->windUp();
+  return status.running;
 }
 
 uint32_t Camera::State::currentPixelFormatFlag() const {
@@ -773,6 +778,8 @@ void Camera::record(uint32_t imageCount, RecordMode mode, const std::filesystem:
   s.rawIsByte = s.rawIsByteNow();
   if (imageCount == 0) throw CameraException(kInvalid);
 
+  // The camera cannot be armed while the previous recording still has it recording.
+  if (s.recorder) s.recorder->stop();
   s.arm();
   uint16_t timestampMode = VYK_TIMESTAMP_OFF;
   if ((s.caps1() & kCapsNoTimestamp) == 0) throwIfFailed(VYK_GetTimestampMode(dev, &timestampMode));
@@ -813,6 +820,8 @@ void Camera::record(uint32_t imageCount, RecordMode mode, const std::filesystem:
     for (;;) {
       const RecorderHandle::Status status = s.recorder->status();
       if (!status.running) {
+        // The camera is switched off before the caller gets it back.
+        s.recorder->windUp();
         if (status.errorStatus != 0) throw CameraException(static_cast<uint32_t>(status.errorStatus));
         break;
       }

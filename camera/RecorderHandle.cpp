@@ -42,6 +42,12 @@ void RecorderHandle::start() { throwIfFailed(VYK_RecorderStart(_recorder)); }
 
 void RecorderHandle::stop() { throwIfFailed(VYK_RecorderStop(_recorder)); }
 
+void RecorderHandle::windUp() noexcept {
+  // The only failure of a stop after the end is a file write that failed, and the
+  // recorder keeps that in its status' error field.
+  VYK_RecorderStop(_recorder);
+}
+
 RecorderHandle::Status RecorderHandle::status() const {
   uint32_t running = 0;
   Status status;

@@ -53,6 +53,9 @@ class RecorderHandle {
   void start();
   /// Stops the recording (no error when it does not run).
   void stop();
+  /// Stops a recording that has ended by itself, waiting until the recorder has switched
+  /// the camera off. Never throws: the recording's failure stays in the status.
+  void windUp() noexcept;
   /// The status; throws on failure.
   Status status() const;
   /// The status into out; false (and out untouched) when the query fails.

@@ -24,6 +24,38 @@ nlohmann::json CameraTest::baseCamera(uint32_t serial) {
   };
 }
 
+nlohmann::json CameraTest::stampingCamera(uint32_t serial) {
+  auto cam = baseCamera(serial);
+  cam["capabilities"] = {{"timestamp", true}, {"metadata", true}, {"acquire_mode", false}};
+  return cam;
+}
+
+void CameraTest::prepare(vyk::Camera& camera, uint16_t triggerMode) {
+  vyk::Configuration c = vyk::Configuration::unset();
+  c.exposure_time_s = 0.001;
+  c.timestamp_mode = 1;
+  c.trigger_mode = triggerMode;
+  camera.setConfiguration(c);
+}
+
+namespace {
+
+unsigned fromBcd(unsigned v) { return (v >> 4) * 10 + (v & 0xF); }
+
+}  // namespace
+
+unsigned CameraTest::stampedCounter(const std::vector<uint16_t>& pixels) {
+  unsigned counter = 0;
+  for (int i = 0; i < 4; ++i) counter = counter * 100 + fromBcd(pixels[i]);
+  return counter;
+}
+
+unsigned CameraTest::metadataCounter(const vyk::ImageMetadata& metadata) {
+  unsigned counter = 0;
+  for (int i = 3; i >= 0; --i) counter = counter * 100 + fromBcd(metadata.bIMAGE_COUNTER_BCD[i]);
+  return counter;
+}
+
 std::string CameraTest::libraryText(uint32_t code) { return vyk::CameraException(code).message(); }
 
 bool CameraTest::waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

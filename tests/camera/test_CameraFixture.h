@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -44,6 +45,14 @@ class CameraTest : public ::testing::Test {
  public:
   /// A small, fast 16-bit mono camera on USB3 without camera RAM, timestamps or metadata.
   static nlohmann::json baseCamera(uint32_t serial);
+  /// baseCamera with timestamp and metadata capabilities.
+  static nlohmann::json stampingCamera(uint32_t serial);
+  /// Fast images (1 ms exposure) with the binary time stamp in row 0, in triggerMode.
+  static void prepare(vyk::Camera& camera, uint16_t triggerMode = 0);
+  /// The image counter the camera stamps into the first four pixels of row 0 (timestamp mode 1).
+  static unsigned stampedCounter(const std::vector<uint16_t>& pixels);
+  /// The image counter of a metadata block (BCD, least significant byte first).
+  static unsigned metadataCounter(const vyk::ImageMetadata& metadata);
   /// The text of a device-library code, as vyk::CameraException reports it.
   static std::string libraryText(uint32_t code);
   /// Polls condition every millisecond until it holds or timeout passes; returns whether it held.

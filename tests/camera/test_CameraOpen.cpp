@@ -156,6 +156,42 @@ TEST_F(CameraTest, AlternativeSensitivityModeSwitchesTheTimingLimits) {
   EXPECT_NO_THROW(camera.setExposureTime(0.05));
 }
 
+TEST_F(CameraTest, SensorInfoDescribesTheSensorForTheConverter) {
+  auto colour = baseCamera(1001);
+  colour["sensor"] = {{"width", 64}, {"height", 48}, {"bits", 16}, {"color", true}};
+  colour["pixel_formats"] = {16, 8};  // selectable: the device supplies its colour matrix
+  colour["color_matrix"] = {1.5, -0.25, -0.25, -0.5, 2.0, -0.5, 0.0, -1.0, 2.0};
+  colour["color_setting"] = 0;
+  colour["dark_offset"] = 37;
+  auto mono = baseCamera(1002);
+  mono["sensor"] = {{"width", 64}, {"height", 48}, {"bits", 12}};
+  mono["color_matrix"] = {2, 0, 0, 0, 2, 0, 0, 0, 2};
+  mono["dark_offset"] = 55;
+  mono["color_setting"] = 1;
+  useCameras({colour, mono});
+
+  Camera colourCamera(InterfaceType::Any, 1001);
+  const vyk::SensorInfo c = colourCamera.getSensorInfo();
+  EXPECT_EQ(c.wSize, 264);
+  EXPECT_EQ(c.iSensorInfoBits, 0x3);  // colour-setting query 0, colour sensor
+  EXPECT_EQ(c.iConversionFactor, 0);
+  EXPECT_EQ(c.iDataBits, 16);
+  EXPECT_EQ(c.iDarkOffset, 37);
+  EXPECT_DOUBLE_EQ(c.strColorCoeff.da11, 1.5);
+  EXPECT_DOUBLE_EQ(c.strColorCoeff.da12, -0.25);
+  EXPECT_DOUBLE_EQ(c.strColorCoeff.da32, -1.0);
+  EXPECT_DOUBLE_EQ(c.strColorCoeff.da33, 2.0);
+  EXPECT_EQ(c.iCamNum, 0);
+  EXPECT_NE(c.hCamera, nullptr);
+
+  Camera monoCamera(InterfaceType::Any, 1002);
+  const vyk::SensorInfo m = monoCamera.getSensorInfo();
+  EXPECT_EQ(m.iSensorInfoBits, 0);
+  EXPECT_EQ(m.iDataBits, 12);
+  EXPECT_DOUBLE_EQ(m.strColorCoeff.da11, 0.0);  // no matrix without a selectable pixel format
+  EXPECT_EQ(m.iDarkOffset, 55);
+}
+
 TEST_F(CameraTest, CloseReleasesTheDeviceSilentlyAndKeepsTheStoredRecords) {
   useCameras({baseCamera(1001)});
   auto camera = std::make_unique<Camera>(InterfaceType::Any, 1001);

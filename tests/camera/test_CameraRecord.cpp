@@ -2,6 +2,7 @@
 
 #include "test_CameraFixture.h"
 
+#include <algorithm>
 #include <future>
 #include <memory>
 #include <limits>
@@ -23,37 +24,6 @@ namespace {
 
 constexpr uint32_t kInvalid = 0xa0163001u;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-unsigned fromBcd(unsigned v) { return (v >> 4) * 10 + (v & 0xF); }
-
-// The image counter the camera stamps into the first four pixels of row 0 (timestamp mode 1).
-unsigned stampedCounter(const std::vector<uint16_t>& pixels) {
-  unsigned counter = 0;
-  for (int i = 0; i < 4; ++i) counter = counter * 100 + fromBcd(pixels[i]);
-  return counter;
-}
-
-// The image counter of a metadata block (BCD, least significant byte first).
-unsigned metadataCounter(const vyk::ImageMetadata& m) {
-  unsigned counter = 0;
-  for (int i = 3; i >= 0; --i) counter = counter * 100 + fromBcd(m.bIMAGE_COUNTER_BCD[i]);
-  return counter;
-}
-
-nlohmann::json stampingCamera(uint32_t serial) {
-  auto cam = CameraTest::baseCamera(serial);
-  cam["capabilities"] = {{"timestamp", true}, {"metadata", true}, {"acquire_mode", false}};
-  return cam;
-}
-
-// Fast images with the binary time stamp in row 0.
-void prepare(Camera& camera, uint16_t triggerMode = 0) {
-  Configuration c = Configuration::unset();
-  c.exposure_time_s = 0.001;
-  c.timestamp_mode = 1;
-  c.trigger_mode = triggerMode;
-  camera.setConfiguration(c);
-}
 
 }  // namespace
 
@@ -389,4 +359,79 @@ TEST_F(CameraTest, BlockingSequenceThrowsTheRecordersFailure) {
   camera.reset();
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Close with error: " + libraryText(static_cast<uint32_t>(VYK_ERR_DEVICE_TIMEOUT)) + "\n");
+}
+
+TEST_F(CameraTest, NonBlockingSequenceReturnsAtOnceAndEndsByItself) {
+  useCameras({stampingCamera(1001)});
+  Camera camera(InterfaceType::Any, 1001);
+  prepare(camera, VYK_TRIGGER_SOFTWARE);
+  camera.record(3, RecordMode::SequenceNonBlocking);
+  EXPECT_TRUE(camera.isRecording());  // waits for its triggers, not for the caller
+  for (uint32_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(waitUntil([&] { return camera.trigger(); }));
+    ASSERT_TRUE(waitUntil([&] { return camera.getRecordedImageCount() > i; }));
+  }
+  ASSERT_TRUE(waitUntil([&] { return !camera.isRecording(); }));
+  // Ended means the camera is free for new settings at once.
+  EXPECT_NO_THROW(camera.setConfiguration(Configuration::unset()));
+  EXPECT_EQ(camera.getRecordedImageCount(), 3u);
+  Image first;
+  Image last;
+  camera.image(first, 0);
+  camera.image(last, 2);
+  EXPECT_EQ(stampedCounter(last.rawData16()), stampedCounter(first.rawData16()) + 2);
+}
+
+TEST_F(CameraTest, AutoRangeComesFromTheFirstConvertedImageOfEachRecording) {
+  useCameras({stampingCamera(1001)});
+  Camera camera(InterfaceType::Any, 1001);
+  prepare(camera);
+  auto rangeOf = [](const Image& img) {
+    const auto [lo, hi] = std::minmax_element(img.rawData16().begin(), img.rawData16().end());
+    return std::make_pair(static_cast<int32_t>(*lo), static_cast<int32_t>(*hi));
+  };
+  auto limits = [&] {
+    const vyk::ConvertControlBase c = vyk::commonFields(camera.getConvertControl(DataFormat::Mono8));
+    return std::make_pair(c.min_limit, c.max_limit);
+  };
+  // Two regions far apart on the scene's diagonal gradient.
+  const Roi topLeft{1, 8, 16, 20};
+  const Roi bottomRight{40, 30, 64, 48};
+
+  camera.record(2, RecordMode::Sequence);
+  Image a;
+  camera.image(a, topLeft, 0, DataFormat::Mono8);
+  EXPECT_EQ(limits(), rangeOf(a));
+  Image b;
+  camera.image(b, bottomRight, 1, DataFormat::Mono8);
+  ASSERT_NE(rangeOf(b), rangeOf(a));
+  EXPECT_EQ(limits(), rangeOf(a));  // taken once per recording, not per image
+
+  camera.record(2, RecordMode::Sequence);
+  camera.image(b, bottomRight, 0, DataFormat::Mono8);
+  EXPECT_EQ(limits(), rangeOf(b));
+}
+
+TEST_F(CameraTest, FetchingIntoAnImageOfTheRightShapeReusesItsBuffers) {
+  useCameras({stampingCamera(1001)});
+  Camera camera(InterfaceType::Any, 1001);
+  prepare(camera);
+  camera.record(2, RecordMode::Sequence);
+  Image img;
+  camera.image(img, 0, DataFormat::BGR8);
+  const uint16_t* raw = img.rawData16().data();
+  const uint8_t* data = img.data8().data();
+  const unsigned counter = stampedCounter(img.rawData16());
+  camera.image(img, 1, DataFormat::BGR8);
+  EXPECT_EQ(img.rawData16().data(), raw);
+  EXPECT_EQ(img.data8().data(), data);
+  EXPECT_EQ(stampedCounter(img.rawData16()), counter + 1);
+  // Another format or region reshapes the image.
+  camera.image(img, Roi{1, 1, 10, 10}, 1, DataFormat::Mono8);
+  EXPECT_EQ(img.format(), DataFormat::Mono8);
+  EXPECT_EQ(img.rawData16().size(), 100u);
+  EXPECT_EQ(img.data8().size(), 120u);
+  camera.image(img, 1);
+  EXPECT_EQ(img.format(), DataFormat::Mono16);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(img.data()));
 }
