@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "camera/CameraCloseLine.h"
 #include "camera/CameraException.h"
 #include "camera/ColorPattern.h"
 #include "camera/ConversionSet.h"
@@ -90,13 +91,8 @@ double lowestExposure(const TimingLimits& limits) {
   return (static_cast<double>(limits.minExposureNs) - static_cast<double>(limits.exposureStepNs)) * 1e-9;
 }
 
-// The "Close with ..." line of a non-zero result during close.
-void printCloseLine(int32_t result) {
-  const auto code = static_cast<uint32_t>(result);
-  const bool warning = (code & 0xC0000000u) == 0xC0000000u;
-  std::cout << "Close with " << (warning ? "warning" : "error") << ": " << CameraException(code).message()
-            << std::endl;
-}
+// Prints the "Close with ..." line of a non-zero result during close.
+void printCloseLine(int32_t result) { std::cout << CameraCloseLine::of(result) << std::endl; }
 
 }  // namespace
 
@@ -371,7 +367,7 @@ void Camera::close() noexcept {
     const int32_t result = VYK_CloseCamera(handle);
     _s->device.store(nullptr);
     if (VYK_FAILED(result)) {
-      std::cout << "Close with error: " << CameraException(static_cast<uint32_t>(result)).message() << std::endl;
+      std::cout << CameraCloseLine::ofDeviceClose(result) << std::endl;
     } else if (result != VYK_NOERROR) {
       printCloseLine(result);
     }

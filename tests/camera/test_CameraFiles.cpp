@@ -228,6 +228,12 @@ TEST_F(CameraFileTest, MultiPageTiffHoldsEveryImageInOrder) {
   const std::vector<FileImage> pages = readTiff(dir_ / "sequence.tif");
   ASSERT_EQ(pages.size(), static_cast<std::size_t>(kImages));
   for (int i = 0; i < kImages; ++i) expectSame(pages[i], images[i], 16, "page " + std::to_string(i));
+
+  // Recording onto the same file again replaces it (the recorder warns, which is success).
+  const std::vector<Image> again = recordInto(camera, RecordMode::Multitif, dir_ / "sequence.tif");
+  const std::vector<FileImage> replaced = readTiff(dir_ / "sequence.tif");
+  ASSERT_EQ(replaced.size(), static_cast<std::size_t>(kImages));
+  expectSame(replaced[0], again[0], 16, "replaced page 0");
 }
 
 TEST_F(CameraFileTest, DicomFilesHoldOneImageEach) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "camera/CameraCloseLine.h"
 #include "camera/PixelFormat.h"
 
 using vyk::Camera;
@@ -48,12 +49,8 @@ TEST_F(CameraTest, EnumerationOpensEachFreeCameraInTurnThenFails) {
   EXPECT_EQ(first.getInterface(), InterfaceType::FireWire);
   EXPECT_EQ(second.getSerial(), 1001u);
   EXPECT_EQ(third.getSerial(), 1002u);
-  try {
-    Camera none;
-    ADD_FAILURE() << "a fourth camera opened";
-  } catch (const vyk::CameraException& e) {
-    EXPECT_NE(e.code(), 0u);
-  }
+  // Nothing left: the last interface's refusal is the failure.
+  EXPECT_CAMERA_CODE(Camera(), static_cast<uint32_t>(VYK_ERR_NO_CAMERA));
 }
 
 TEST_F(CameraTest, DescriptionTranslatesTheDeviceRecord) {
@@ -235,6 +232,56 @@ TEST_F(CameraTest, DestructorStopsARunningRecordingBeforeClosing) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   Camera again(InterfaceType::Any, 1001);
   EXPECT_FALSE(again.isRecording());
+}
+
+TEST_F(CameraTest, ArmingReadsTheDescriptionAgainWhenTheDeviceReportsAChange) {
+  auto cam = baseCamera(1001);
+  cam["alternative_sensitivity"] = {{"exposure", {{"min_ns", 50000}, {"max_ms", 100}, {"step_ns", 1000}}}};
+  useCameras({cam});
+  Camera camera(InterfaceType::Any, 1001);
+  ASSERT_EQ(VYK_SetAltSensitivityMode(deviceOf(camera), 1), 0);
+  ASSERT_NE(camera.getHealth().status & VYK_STATUS_DESCRIPTION_CHANGED, 0u);
+  camera.setConfiguration(vyk::Configuration::unset());
+  EXPECT_EQ(camera.getHealth().status & VYK_STATUS_DESCRIPTION_CHANGED, 0u);
+}
+
+TEST_F(CameraTest, DefaultConfigurationStopsTheDeviceAndRestoresItsDefaults) {
+  auto cam = stampingCamera(1001);
+  useCameras({cam});
+  Camera camera(InterfaceType::Any, 1001);
+  vyk::Configuration set = vyk::Configuration::unset();
+  set.exposure_time_s = 0.002;
+  set.roi = vyk::Roi{1, 1, 32, 24};
+  set.metadata_mode = 0;
+  set.trigger_mode = VYK_TRIGGER_SOFTWARE;
+  camera.setConfiguration(set);
+  ASSERT_EQ(VYK_SetTransferMode(deviceOf(camera), 0), 0);
+  ASSERT_EQ(VYK_ArmCamera(deviceOf(camera)), 0);
+  ASSERT_EQ(VYK_SetRecordingState(deviceOf(camera), 1), 0);  // recording behind the camera's back
+
+  camera.defaultConfiguration();
+  uint16_t state = 1;
+  ASSERT_EQ(VYK_GetRecordingState(deviceOf(camera), &state), 0);
+  EXPECT_EQ(state, 0);
+  const vyk::Configuration back = camera.getConfiguration();
+  EXPECT_DOUBLE_EQ(back.exposure_time_s, 0.01);
+  EXPECT_EQ(back.roi, (vyk::Roi{1, 1, 64, 48}));
+  EXPECT_EQ(back.trigger_mode, VYK_TRIGGER_AUTO);
+  EXPECT_EQ(back.metadata_mode, 1);  // switched on again where available
+  uint16_t transfer = 0;
+  ASSERT_EQ(VYK_GetTransferMode(deviceOf(camera), &transfer), 0);
+  EXPECT_EQ(transfer, 1);
+}
+
+TEST(CameraCloseLineTest, NamesWarningsAndErrorsWithTheLibraryText) {
+  const auto text = [](int32_t code) { return vyk::CameraException(static_cast<uint32_t>(code)).message(); };
+  EXPECT_EQ(vyk::CameraCloseLine::of(VYK_ERR_INVALID_HANDLE), "Close with error: " + text(VYK_ERR_INVALID_HANDLE));
+  const auto warning = static_cast<int32_t>(0xC0163001u);
+  EXPECT_EQ(vyk::CameraCloseLine::of(warning), "Close with warning: " + text(warning));
+  // The warning bit alone, without the error bit, is not a warning of a release step.
+  EXPECT_EQ(vyk::CameraCloseLine::of(VYK_ERR_TRIGGER_REJECTED),
+            "Close with error: " + text(VYK_ERR_TRIGGER_REJECTED));
+  EXPECT_EQ(vyk::CameraCloseLine::ofDeviceClose(warning), "Close with error: " + text(warning));
 }
 
 TEST(PixelFormatTest, EachBitResolutionHasOneFlag) {

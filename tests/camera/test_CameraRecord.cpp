@@ -435,3 +435,51 @@ TEST_F(CameraTest, FetchingIntoAnImageOfTheRightShapeReusesItsBuffers) {
   EXPECT_EQ(img.format(), DataFormat::Mono16);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(img.data()));
 }
+
+TEST_F(CameraTest, ImagesCarryOnlyTheBlocksTheRecordingDelivers) {
+  auto cam = stampingCamera(1001);
+  cam["capabilities"]["timestamp_ascii"] = true;
+  useCameras({cam});
+  Camera camera(InterfaceType::Any, 1001);
+  Configuration c = Configuration::unset();
+  c.exposure_time_s = 0.001;
+  c.timestamp_mode = VYK_TIMESTAMP_ASCII;  // written into the pixels only
+  c.metadata_mode = 0;
+  camera.setConfiguration(c);
+  camera.record(1, RecordMode::Sequence);
+  Image img;
+  camera.image(img, 0);
+  EXPECT_FALSE(img.timestamp().has_value());
+  EXPECT_FALSE(img.metadata().has_value());
+
+  c.timestamp_mode = VYK_TIMESTAMP_BINARY_ASCII;
+  c.metadata_mode = 1;
+  camera.setConfiguration(c);
+  camera.record(1, RecordMode::Sequence);
+  camera.image(img, 0);
+  ASSERT_TRUE(img.timestamp().has_value());
+  ASSERT_TRUE(img.metadata().has_value());
+  EXPECT_EQ(img.timestamp()->dwImgCounter, metadataCounter(*img.metadata()));
+}
+
+TEST_F(CameraTest, CompressedCodesKeepTheOrderOfTheRawValues) {
+  useCameras({stampingCamera(1001)});
+  Camera camera(InterfaceType::Any, 1001);
+  prepare(camera);
+  camera.record(1, RecordMode::Sequence);
+  const Roi roi{1, 10, 64, 48};  // below the time stamp
+  Image raw;
+  camera.image(raw, roi, 0, DataFormat::Mono16);
+  Image compressed;
+  camera.image(compressed, roi, 0, DataFormat::CompressedMono8, vyk::CompressionParams{0.5, 2.0, 1.0, 0.5, 0.0});
+  const std::vector<uint16_t>& values = raw.rawData16();
+  const std::vector<uint8_t>& codes = compressed.data8();
+  ASSERT_EQ(codes.size(), values.size());
+  std::vector<std::size_t> order(values.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return values[a] < values[b]; });
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    ASSERT_LE(codes[order[i - 1]], codes[order[i]]) << "raw " << values[order[i - 1]] << " and " << values[order[i]];
+  }
+  EXPECT_LT(codes[order.front()], codes[order.back()]);
+}

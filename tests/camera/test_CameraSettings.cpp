@@ -215,6 +215,28 @@ TEST_F(CameraTest, FailedStepsLeaveTheEarlierStepsApplied) {
   EXPECT_CAMERA_CODE(camera.setConfiguration(set), kInvalid);
 }
 
+TEST_F(CameraTest, PixelRateAndConversionFactorOutsideTheDeviceListsAreRefusedByTheDevice) {
+  auto bare = baseCamera(1002);
+  bare["conversion_factors"] = nlohmann::json::array();
+  useCameras({baseCamera(1001), bare});  // 1001: rates 10 and 20 MHz, factors 1.0 and 0.5
+  Camera camera(InterfaceType::Any, 1001);
+  Configuration set = Configuration::unset();
+  set.pixelrate = 15000000;
+  EXPECT_CAMERA_CODE(camera.setConfiguration(set), static_cast<uint32_t>(VYK_ERR_INVALID_ARGUMENT));
+  set = Configuration::unset();
+  set.conversion_factor = 0.75;
+  EXPECT_CAMERA_CODE(camera.setConfiguration(set), static_cast<uint32_t>(VYK_ERR_INVALID_ARGUMENT));
+  set.conversion_factor = 0.499;  // sent rounded: 50
+  EXPECT_NO_THROW(camera.setConfiguration(set));
+  EXPECT_DOUBLE_EQ(camera.getConfiguration().conversion_factor, 0.5);
+
+  // A camera without conversion factors ignores the field.
+  Camera plain(InterfaceType::Any, 1002);
+  set.conversion_factor = 0.75;
+  EXPECT_NO_THROW(plain.setConfiguration(set));
+  EXPECT_DOUBLE_EQ(plain.getConfiguration().conversion_factor, 0.0);  // its read fails: 0
+}
+
 TEST_F(CameraTest, ExtendedAcquireModeFourNeedsASequenceNumber) {
   auto cam = baseCamera(1001);
   cam["capabilities"] = {{"acquire_mode", true}, {"ext_acquire_mode", true}};
