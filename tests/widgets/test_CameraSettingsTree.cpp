@@ -18,7 +18,11 @@
 #include <QSignalSpy>
 #include <QTreeWidgetItem>
 
+#include <QElapsedTimer>
+#include <QTest>
+
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -77,6 +81,18 @@ protected:
     {
         box->setValueInSec(value_s);
         emit box->editingFinished();
+    }
+    // Runs the event loop until condition holds (true) or 5 s pass (false).
+    static bool eventually(const std::function<bool()>& condition)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > 5000)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
     }
     static QStringList cameraEditorNames()
     {
@@ -256,6 +272,27 @@ TEST_F(SettingsTreeTest, EditsReachTheCamera)
 
     type(spin(tree, "Image Count"), 77);
     EXPECT_EQ(tree.settingValue("Image Count").toInt(), 77);
+}
+
+TEST_F(SettingsTreeTest, AutoExposureShowsTheCamerasExposureWhileOn)
+{
+    useCameras(baseCamera(101));
+    auto camera = open(101);
+    CameraSettingsTree tree(nullptr, camera);
+    UnitTreeDoubleSpinbox* exposure = time(tree, "Exposure Time");
+    choose(combo(tree, "Autoexposure"), "On");
+    EXPECT_FALSE(exposure->isEnabled());
+    EXPECT_FALSE(time(tree, "Delay Time")->isEnabled());
+    EXPECT_EQ(tree.settingValue("Autoexposure state").toString(), "On");
+
+    // What the camera's exposure becomes is read back into the disabled editor.
+    camera->setExposureTime(0.0042);
+    EXPECT_TRUE(eventually([&] { return std::fabs(exposure->valueInSec() - 0.0042) < 1e-9; }));
+
+    choose(combo(tree, "Autoexposure"), "Off");
+    EXPECT_TRUE(exposure->isEnabled());
+    EXPECT_TRUE(time(tree, "Delay Time")->isEnabled());
+    EXPECT_EQ(tree.settingValue("Autoexposure state").toString(), "Off");
 }
 
 TEST_F(SettingsTreeTest, RoiEditsFollowTheStepGridAndMinimumWidth)
@@ -606,6 +643,17 @@ TEST_F(SettingsTreeTest, ConvertRowsFollowTheDataFormat)
     type(editor<VYKTreeDoubleSpinBox>(tree, "Gamma"), 2.5);
     EXPECT_DOUBLE_EQ(vyk::commonFields(mono->getConvertControl(vyk::DataFormat::Mono8)).gamma, 2.5);
     EXPECT_EQ(converted.count(), 1);
+    EXPECT_EQ(converted.at(0).at(0).toUInt(), 101u);
+    // Fixed limits count only without automatic min/max.
+    editor<QCheckBox>(tree, "Auto min max")->setChecked(false);
+    editor<QCheckBox>(tree, "Flip")->setChecked(false);
+    type(spin(tree, "Convert max"), 4000);
+    const vyk::ConvertControlBase monoFields = vyk::commonFields(mono->getConvertControl(vyk::DataFormat::Mono8));
+    EXPECT_FALSE(monoFields.flip_vertical);
+    EXPECT_TRUE(monoFields.sharpen);
+    EXPECT_FALSE(monoFields.auto_minmax);
+    EXPECT_EQ(monoFields.max_limit, 4000);
+    EXPECT_EQ(converted.count(), 4);
 
     // Pseudocolour view of a mono camera: colour rows and the LUT.
     choose(combo(tree, "Data Format"), "Color");
