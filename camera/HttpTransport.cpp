@@ -89,11 +89,10 @@ void HttpTransport::stream(const std::string& path, const RequestParams& params,
                            const std::string& failureMessage) const {
   auto client = connect(_host, _port);
   int status = 0;
-  std::string errorBody;  // body of a failed answer, read whole
   std::exception_ptr failure;
   const auto onResponse = [&](const httplib::Response& response) {
     status = response.status;
-    if (status != kStatusOk) return true;  // read the failure's body below
+    if (status != kStatusOk) return false;  // every failure has the one text; its body is not needed
     try {
       Head head;
       head.status = status;
@@ -108,10 +107,6 @@ void HttpTransport::stream(const std::string& path, const RequestParams& params,
     }
   };
   const auto onContent = [&](const char* data, std::size_t length) {
-    if (status != kStatusOk) {
-      errorBody.append(data, length);
-      return true;
-    }
     try {
       return onBody(data, length);
     } catch (...) {
@@ -121,7 +116,6 @@ void HttpTransport::stream(const std::string& path, const RequestParams& params,
   };
   const httplib::Result result = client->Get(path, toParams(params), httplib::Headers{}, onResponse, onContent);
   if (failure) std::rethrow_exception(failure);
-  if (status == kStatusRemoteError) throwRemoteError(errorBody, failureMessage);
   if (!result || status != kStatusOk) throw CameraException(failureMessage, CameraException::kLayerError);
 }
 

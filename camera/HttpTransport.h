@@ -54,8 +54,8 @@ class HttpTransport {
   nlohmann::json upload(const std::string& path, const std::string& partName, const std::string& fileName,
                         const std::string& content, const std::string& failureMessage) const;
   /// GET path and stream the answer: onHead sees status and headers of a 200 answer and
-  /// returns false to cancel; onBody receives each body chunk. A 503 answer throws its
-  /// RemoteError's code; other statuses or no answer throw failureMessage with 0x160000.
+  /// returns false to cancel; onBody receives each body chunk. Any other status (503
+  /// included) or no answer throws failureMessage with 0x160000.
   /// An exception thrown by a callback cancels the request and is rethrown.
   void stream(const std::string& path, const RequestParams& params, const std::function<bool(const Head&)>& onHead,
               const std::function<bool(const char*, std::size_t)>& onBody, const std::string& failureMessage) const;

@@ -1,0 +1,108 @@
+#include "server/camera/CameraServerState.h"
+
+#include "kv2_cam.h"
+
+#include <cstring>
+#include <iostream>
+#include <stdexcept>
+
+namespace devserver {
+
+namespace {
+
+constexpr int kExpiryPeriods = 3;
+
+std::unique_ptr<vyk::Camera> requireCamera(std::unique_ptr<vyk::Camera> camera)
+{
+    if (!camera)
+        throw std::invalid_argument("CameraServerState needs a camera");
+    return camera;
+}
+
+// The sensor's colour-pattern word from the device description (0 when it has none).
+uint16_t readColorPatternWord(const vyk::Camera& camera)
+{
+    VYK_Description description;
+    std::memset(&description, 0, sizeof(description));
+    description.wSize = sizeof(description);
+    if (VYK_GetCameraDescription(camera.getSensorInfo().hCamera, &description) != 0)
+        return 0;
+    return description.wColorPatternDESC;
+}
+
+}  // namespace
+
+CameraServerState::CameraServerState(std::unique_ptr<vyk::Camera> camera, Folders folders, DxrStorage* dxr,
+                                     uint32_t heartbeatPeriodMs)
+    : camera_(requireCamera(std::move(camera))),
+      folders_(std::move(folders)),
+      dxr_(dxr),
+      expiry_(std::chrono::milliseconds(static_cast<int64_t>(heartbeatPeriodMs) * kExpiryPeriods))
+{
+    name_ = camera_->getName();
+    serial_ = camera_->getSerial();
+    isDxr_ = camera_->getInterface() == vyk::InterfaceType::CLHS_DXR && dxr_ != nullptr;
+    colorPatternWord_ = camera_->isColored() ? readColorPatternWord(*camera_) : 0;
+}
+
+CameraServerState::~CameraServerState()
+{
+    std::lock_guard<std::mutex> lock(cameraMutex_);
+    camera_.reset(); // the camera's destructor stops a recording and closes; it never throws
+}
+
+void CameraServerState::markUsed()
+{
+    std::lock_guard<std::mutex> lock(reservationMutex_);
+    reserved_ = true;
+    lastUse_ = Clock::now();
+}
+
+void CameraServerState::setFree()
+{
+    std::lock_guard<std::mutex> lock(reservationMutex_);
+    reserved_ = false;
+}
+
+bool CameraServerState::silentLocked() const
+{
+    return Clock::now() - lastUse_ > expiry_;
+}
+
+bool CameraServerState::isFree() const
+{
+    std::lock_guard<std::mutex> lock(reservationMutex_);
+    return !reserved_ || silentLocked();
+}
+
+bool CameraServerState::expire() noexcept
+{
+    {
+        std::lock_guard<std::mutex> lock(reservationMutex_);
+        if (!reserved_ || !silentLocked())
+            return false;
+        reserved_ = false;
+    }
+    try {
+        std::lock_guard<std::mutex> lock(cameraMutex_);
+        if (camera_->isRecording())
+            camera_->stop();
+    } catch (const std::exception& e) {
+        std::cerr << "camera " << serial_ << ": stopping after heartbeat expiry failed: " << e.what() << std::endl;
+    }
+    return true;
+}
+
+vyk::DeviceEntry CameraServerState::discoveryEntry(const std::string& ip, uint16_t port) const
+{
+    vyk::DeviceEntry entry;
+    entry.type = "camera";
+    entry.ip = ip;
+    entry.port = port;
+    entry.name = name_;
+    entry.serial = serial_;
+    entry.free = isFree();
+    return entry;
+}
+
+}  // namespace devserver
