@@ -212,6 +212,7 @@ void CameraAcquisition::previewLoop(Run& run) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
       }
     }
+    confirmCameraAnswers(run);
   } catch (const std::exception& e) {
     endWithError("Error during Preview of camera: ", e);
     return;
@@ -254,6 +255,7 @@ void CameraAcquisition::sequenceLoop(Run& run) {
       }
       if (!ring) ++index;
     }
+    confirmCameraAnswers(run);
     locked(_cameraLock, [&] { run.camera->stop(); });
     _running = false;
   } catch (const std::exception& e) {
@@ -290,6 +292,7 @@ void CameraAcquisition::fileLoop(Run& run) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
       }
     }
+    confirmCameraAnswers(run);
   } catch (const std::exception& e) {
     endWithError("Error during recording File of camera: ", e);
     return;
@@ -327,26 +330,37 @@ void CameraAcquisition::startPhase(Run& run) {
   const bool sequence = s.mode == AcquisitionSettings::kSequence;
   // The record command waits for every memory sequence recording it starts.
   StartedRelease started(sequence && !isCamRam(s.recMode));
-  if (locked(_cameraLock, [&] { return run.camera->isRecording(); })) return;  // attach to it
-
-  if (s.imageCount > 0) {
-    viewQueues().setCapacity(_serial, static_cast<uint64_t>(s.imageCount));
-    histogramQueues().setCapacity(_serial, s.mode == AcquisitionSettings::kPreview
-                                              ? static_cast<uint64_t>(s.imageCount)
-                                              : kRecordingHistogramCapacity);
+  // A recording that already runs is joined as it is: no record, no new queue sizes.
+  const bool attach = locked(_cameraLock, [&] { return run.camera->isRecording(); });
+  if (!attach) {
+    if (s.imageCount > 0) {
+      viewQueues().setCapacity(_serial, static_cast<uint64_t>(s.imageCount));
+      histogramQueues().setCapacity(_serial, s.mode == AcquisitionSettings::kPreview
+                                                ? static_cast<uint64_t>(s.imageCount)
+                                                : kRecordingHistogramCapacity);
+    }
+    if (run.lineMode) s.imageCount = clampToInt32(int64_t{s.imageCount} * s.linesPerImage);
+    const std::filesystem::path path =
+        s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
+    const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
+    locked(_cameraLock, [&] { run.camera->record(count, s.recMode, path, 0); });
   }
-  if (run.lineMode) s.imageCount = clampToInt32(int64_t{s.imageCount} * s.linesPerImage);
-  const std::filesystem::path path =
-      s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
-  const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
-  locked(_cameraLock, [&] { run.camera->record(count, s.recMode, path, 0); });
+  // Also when joining: the newest image of a recording that has none yet cannot be fetched.
   if (s.triggerMode == 0 && (s.mode == AcquisitionSettings::kPreview || !s.noFirstImageWait)) {
     waitForFirstImage(run, kFirstImageTimeout_s);
   }
+  if (attach) return;
   if (sequence && !isCamRam(s.recMode) && !isDxr()) {
     s.imageCount = clampToInt32(locked(_cameraLock, [&] { return run.camera->getRecorderBufferSize(); }));
   }
   logDebug(QStringLiteral("Started recording of camera: ") + number(_serial));
+}
+
+void CameraAcquisition::confirmCameraAnswers(Run& run) {
+  if (!_running) return;  // stopped from outside: nothing to tell apart
+  // The recorder also ends when the camera stops answering; one query that reaches the
+  // camera tells that failure (it throws) from a recording that simply finished.
+  locked(_cameraLock, [&] { run.camera->getConfiguration(); });
 }
 
 bool CameraAcquisition::goesOn(Run& run) {

@@ -107,6 +107,7 @@ class CameraAcquisition : public QObject {
   // Steps shared by the loops; all run on the worker thread.
   void startPhase(Run& run);
   bool goesOn(Run& run);
+  void confirmCameraAnswers(Run& run);
   void triggeredFetch(Run& run, bool toBothSets);
   void fetch(Run& run, int64_t index);
   void deliver(Run& run, const vyk::Image& image, bool toBothSets);

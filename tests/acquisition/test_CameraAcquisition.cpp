@@ -97,9 +97,9 @@ TEST_F(AcquisitionTest, SequenceEndsAfterImageCountAndStopsTheCamera) {
   EXPECT_EQ(camera->getRecordedImageCount(), 30u);
   EXPECT_EQ(histogramQueues().capacity(serial), 10u);
   EXPECT_EQ(viewQueues().capacity(serial), 30u);
-  EXPECT_TRUE(log_.has(QtInfoMsg, line("Recording sequence of camera: ", serial, " ended!")));
 
   acquisition.stopCameraThreads();
+  EXPECT_TRUE(log_.has(QtInfoMsg, line("Recording sequence of camera: ", serial, " ended!")));
   EXPECT_EQ(acquisition.settings().imageCount, 30);  // min(available, max)
   EXPECT_EQ(static_cast<int>(events.done.size()), 1);
 }
@@ -158,8 +158,8 @@ TEST_F(AcquisitionTest, FileRecordingWritesFilesAndEndsWithTheRecording) {
   acquisition.startCameraThread();
   ASSERT_TRUE(viewQueues().pop(serial, 5000ms));  // shown while recording
   ASSERT_TRUE(events.waitFor([&] { return !events.done.empty(); }));
+  acquisition.stopCameraThreads();  // joins, so the end line is written
   EXPECT_TRUE(log_.has(QtInfoMsg, line("Recording File of camera: ", serial, " ended!")));
-  acquisition.stopCameraThreads();
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000001.b16"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000040.b16"));
 }
@@ -181,9 +181,9 @@ TEST_F(AcquisitionTest, PlaybackShowsItsRangeInOrderAndEnds) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(events.positions[static_cast<size_t>(i)], i + 2);
   EXPECT_TRUE(log_.has(QtInfoMsg, QString::fromLatin1("Starting Playback of camera: %1 from image Nr.: 3 to: 6")
                                       .arg(serial)));
-  EXPECT_TRUE(log_.has(QtInfoMsg, line("Playback of camera: ", serial, " ended!")));
   EXPECT_FALSE(acquisition.isRunning());
   acquisition.stopCameraThreads();
+  EXPECT_TRUE(log_.has(QtInfoMsg, line("Playback of camera: ", serial, " ended!")));
 }
 
 TEST_F(AcquisitionTest, PlaybackStoppedFromOutsideEndsWithRecordingDone) {
@@ -228,6 +228,47 @@ TEST_F(AcquisitionTest, CameraFailureDuringPreviewEmitsCamErrorAndDeactivatesQue
   acquisition.stopCameraThreads();
   events.flush();
   EXPECT_EQ(static_cast<int>(events.done.size()), 0);
+}
+
+TEST_F(AcquisitionTest, CameraThatNoLongerAnswersFailsThePreviewStart) {
+  const DWORD serial = 7118;
+  nlohmann::json config = smallCamera(serial);
+  config["failure"] = {{"after_frames", 5}};
+  useCameras(config);
+  auto camera = open(serial);
+  CameraAcquisition acquisition(camera);
+  camera->record(5, RecordMode::Sequence);  // uses up the camera's last images
+  SignalLog events(acquisition);
+  prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
+
+  acquisition.startCameraThread();
+  ASSERT_TRUE(events.waitFor([&] { return !events.errors.empty(); }));
+  EXPECT_FALSE(log_.firstStartingWith(line("Error starting record for preview of camera: ", serial, " With error: "))
+                   .isEmpty());
+  acquisition.stopCameraThreads();
+  events.flush();
+  EXPECT_TRUE(events.done.empty());
+}
+
+TEST_F(AcquisitionTest, PlaybackPastTheRecordingFailsWithCamError) {
+  const DWORD serial = 7119;
+  useCameras(smallCamera(serial));
+  auto camera = open(serial);
+  recordSequence(*camera, 5);
+  CameraAcquisition acquisition(camera);
+  SignalLog events(acquisition);
+  prepare(acquisition, kPlayback, RecordMode::Sequence, 5);
+  acquisition.settings().playFrom = 3;
+  acquisition.settings().playTo = 8;
+
+  acquisition.startCameraThread();
+  ASSERT_TRUE(events.waitFor([&] { return !events.errors.empty(); }));
+  EXPECT_EQ(events.positions, (std::vector<int>{3, 4}));
+  EXPECT_FALSE(log_.firstStartingWith(line("Error during Playback of camera: ", serial, " With error: ")).isEmpty());
+  EXPECT_FALSE(viewQueues().isActive(serial));
+  acquisition.stopCameraThreads();
+  events.flush();
+  EXPECT_TRUE(events.done.empty());
 }
 
 TEST_F(AcquisitionTest, FailedSequenceStartReleasesTheRecordCommand) {
