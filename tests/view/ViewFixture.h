@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <vtkImageActor.h>
@@ -56,6 +57,21 @@ private:
     QtMessageHandler previous_ = nullptr;
 };
 
+// Runs the event loop until condition holds; false when timeoutMs pass first. (QTRY_* only
+// return from the function on failure outside QtTest, so gtest would not see it.)
+template <typename Condition>
+bool waitFor(Condition condition, int timeoutMs = 5000)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
 class ViewTest : public ::testing::Test {
 protected:
     // Each test gets a camera serial no other test uses, so queues never mix.
@@ -90,20 +106,21 @@ protected:
     }
 
     // Pushes image into the view's queue and waits until the view has displayed it.
-    void showImage(vyk::Image image)
+    [[nodiscard]] bool showImage(vyk::Image image)
     {
         const uint32_t number = ++pushed_;
         image.setRecorderImageNumber(number);
         viewQueues().push(serial_, image);
-        QTRY_VERIFY_WITH_TIMEOUT(view_->displayedImage()->recorderImageNumber() == number, 5000);
+        return waitFor([&] { return view_->displayedImage()->recorderImageNumber() == number; });
     }
 
     // Shows image and waits until the colour calculation has described it.
-    void showImageAndStatistics(vyk::Image image)
+    [[nodiscard]] bool showImageAndStatistics(vyk::Image image)
     {
-        showImage(std::move(image));
+        if (!showImage(std::move(image)))
+            return false;
         const QString counters = QStringLiteral("Image Nr.: N/A Recorder Nr.: %1").arg(pushed_);
-        QTRY_COMPARE_WITH_TIMEOUT(view_->overlayText(VtkViewWidget::Overlay::Counters), counters, 5000);
+        return waitFor([&] { return view_->overlayText(VtkViewWidget::Overlay::Counters) == counters; });
     }
 
     vtkImageProperty* imageProperty() const

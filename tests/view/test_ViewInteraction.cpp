@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QWindow>
 
 #include <vtkCamera.h>
 #include <vtkRenderWindow.h>
@@ -122,9 +123,9 @@ protected:
 
 TEST_F(ViewInteractionTest, ColourPixelReadOutUnderTheMouse)
 {
-    showImage(makeImage(
+    ASSERT_TRUE(showImage(makeImage(
         DataFormat::BGR8, RawFormat::Word, 64, 48, [](uint64_t, uint64_t) { return 0u; },
-        [](uint64_t c, uint64_t r, unsigned k) { return c == 40 && r == 10 ? 10u * (k + 1) : 0u; }));
+        [](uint64_t c, uint64_t r, unsigned k) { return c == 40 && r == 10 ? 10u * (k + 1) : 0u; })));
     const auto position = displayPositionOf(40, 10);
     moveMouseTo(position[0], position[1]);
     EXPECT_EQ(view_->overlayText(VtkViewWidget::Overlay::PixelValues),
@@ -140,9 +141,9 @@ TEST_F(ViewInteractionTest, ColourPixelReadOutUnderTheMouse)
 TEST_F(ViewInteractionTest, MonoReadOutShowsTheRawValueOfAnOddWidthImage)
 {
     view_ = makeView(63, 47);
-    showImage(makeImage(
+    ASSERT_TRUE(showImage(makeImage(
         DataFormat::Mono8, RawFormat::Word, 63, 47, [](uint64_t c, uint64_t r) { return unsigned(r * 100 + c); },
-        [](uint64_t c, uint64_t, unsigned) { return unsigned(c); }, 77));
+        [](uint64_t c, uint64_t, unsigned) { return unsigned(c); }, 77)));
     const auto position = displayPositionOf(61, 45);
     moveMouseTo(position[0], position[1]);
     EXPECT_EQ(view_->overlayText(VtkViewWidget::Overlay::PixelValues),
@@ -151,7 +152,7 @@ TEST_F(ViewInteractionTest, MonoReadOutShowsTheRawValueOfAnOddWidthImage)
 
 TEST_F(ViewInteractionTest, WheelZoomStopsAtTheScaleLimits)
 {
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     interactor()->SetEventInformation(view_->width() / 2, view_->height() / 2, 0, 0);
 
     camera()->SetParallelScale(100.0);
@@ -174,7 +175,7 @@ TEST_F(ViewInteractionTest, WheelZoomStopsAtTheScaleLimits)
 
 TEST_F(ViewInteractionTest, ZoomKeepsTheFocalPlaneAndMovesTowardsTheCursor)
 {
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     double before[3];
     camera()->GetFocalPoint(before);
     const double eyeZ = camera()->GetPosition()[2];
@@ -187,7 +188,7 @@ TEST_F(ViewInteractionTest, ZoomKeepsTheFocalPlaneAndMovesTowardsTheCursor)
 
 TEST_F(ViewInteractionTest, FixedZoomShowsOneImageRowPerScreenRow)
 {
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     const int height = view_->renderWindow()->GetSize()[1];
     view_->setZoom(1.0);
     EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), height * 0.5);
@@ -197,7 +198,7 @@ TEST_F(ViewInteractionTest, FixedZoomShowsOneImageRowPerScreenRow)
 
 TEST_F(ViewInteractionTest, LeftDragPansUnlessControlIsHeldAndShiftSetsWindowLevel)
 {
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     view_->onColorMinMaxChangedFromExtern(serial_, 10, 50);  // no automatic range meddles
     double focal[3];
     camera()->GetFocalPoint(focal);
@@ -238,14 +239,14 @@ TEST_F(ViewInteractionTest, MenuShowsTheStateAndTogglesOverlays)
 
 TEST_F(ViewInteractionTest, MenuZoomEntries)
 {
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     ASSERT_TRUE(runContextMenu(view_.get(), [](QMenu* menu) { findAction(menu, QStringLiteral("Zoom 2x"))->trigger(); }));
     EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), view_->renderWindow()->GetSize()[1] * 0.5 / 2.0);
 }
 
 TEST_F(ViewInteractionTest, TwelveBitManualMaximumIsShiftedBothWays)
 {
-    showImageAndStatistics(rampImage());  // display values 20 .. 200
+    ASSERT_TRUE(showImageAndStatistics(rampImage()));  // display values 20 .. 200
     QSignalSpy spy(view_.get(), &VtkViewWidget::adaptHistMarkersOnMinMaxChange);
     ASSERT_TRUE(runContextMenu(view_.get(), [](QMenu* menu) { field(menu, "displayRangeMax")->setText(QStringLiteral("4095")); }));
     EXPECT_EQ(view_->displayRangeMode(), DisplayRangeMode::Manual);
@@ -274,7 +275,7 @@ TEST_F(ViewInteractionTest, TwelveBitManualMaximumIsShiftedBothWays)
 
 TEST_F(ViewInteractionTest, MinimumAloneKeepsTheLastDisplayMaximum)
 {
-    showImageAndStatistics(rampImage());
+    ASSERT_TRUE(showImageAndStatistics(rampImage()));
     QSignalSpy spy(view_.get(), &VtkViewWidget::adaptHistMarkersOnMinMaxChange);
     ASSERT_TRUE(runContextMenu(view_.get(), [](QMenu* menu) { field(menu, "displayRangeMin")->setText(QStringLiteral("480")); }));
     EXPECT_EQ(view_->displayRangeMode(), DisplayRangeMode::Manual);
@@ -287,7 +288,7 @@ TEST_F(ViewInteractionTest, MinimumAloneKeepsTheLastDisplayMaximum)
 
 TEST_F(ViewInteractionTest, ThreeSigmaClearsTheLimitFieldsAndCentresOnTheMean)
 {
-    showImageAndStatistics(sigmaImage());
+    ASSERT_TRUE(showImageAndStatistics(sigmaImage()));
     view_->onColorMinMaxChangedFromExtern(serial_, 10, 50);
     QSignalSpy spy(view_.get(), &VtkViewWidget::adaptHistMarkersOnMinMaxChange);
     ASSERT_TRUE(runContextMenu(view_.get(), [](QMenu* menu) {
@@ -295,7 +296,7 @@ TEST_F(ViewInteractionTest, ThreeSigmaClearsTheLimitFieldsAndCentresOnTheMean)
         findAction(menu, QStringLiteral("3Sigma"))->trigger();
     }));
     EXPECT_EQ(view_->displayRangeMode(), DisplayRangeMode::ThreeSigma);
-    QTRY_COMPARE_WITH_TIMEOUT(imageProperty()->GetColorWindow(), 60.0, 5000);
+    ASSERT_TRUE(waitFor([&] { return imageProperty()->GetColorWindow() == 60.0; }));
     EXPECT_EQ(imageProperty()->GetColorLevel(), 100.0);
     ASSERT_FALSE(spy.isEmpty());
     EXPECT_EQ(spy.last().at(1).toInt(), 70);
@@ -307,4 +308,32 @@ TEST_F(ViewInteractionTest, ThreeSigmaClearsTheLimitFieldsAndCentresOnTheMean)
         EXPECT_TRUE(field(menu, "displayRangeMax")->text().isEmpty());
     }));
     EXPECT_EQ(view_->displayRangeMode(), DisplayRangeMode::ThreeSigma);
+}
+
+TEST_F(ViewInteractionTest, RightClickForTheMenuLeavesNoInteractionRunning)
+{
+    ASSERT_TRUE(showImage(rampImage()));
+    const double scale = camera()->GetParallelScale();
+    bool menuSeen = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuSeen = true;
+            popup->close();
+        }
+    });
+    timer.start();
+    const QPoint centre(view_->width() / 2, view_->height() / 2);
+    // Through the window, as the windowing system delivers it, so that Qt opens the menu.
+    QWindow* window = view_->window()->windowHandle();
+    QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, centre);
+    QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, centre);
+    ASSERT_TRUE(waitFor([&] { return menuSeen; }));
+    timer.stop();
+    // The press reached VTK, the release went to the menu: no zoom may follow the mouse.
+    EXPECT_EQ(style()->GetState(), VTKIS_NONE);
+    QTest::mouseMove(window, centre + QPoint(0, 60));
+    QTest::mouseMove(window, centre + QPoint(0, 90));
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), scale);
 }

@@ -60,13 +60,13 @@ TEST_F(ViewTest, StartsWithTheInitialOverlayTextsAndAutoRange)
 
 TEST_F(ViewTest, ColourImageShowsRedAndBlueSwappedRelativeToMemory)
 {
-    showImage(bgrImage(64, 48, 0, 0, 200));  // memory order blue, green, red
+    ASSERT_TRUE(showImage(bgrImage(64, 48, 0, 0, 200)));  // memory order blue, green, red
     QImage frame = view_->grabFramebuffer();
     QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
     EXPECT_GT(centre.red(), 150);
     EXPECT_LT(centre.blue(), 60);
 
-    showImage(bgrImage(64, 48, 200, 0, 0));
+    ASSERT_TRUE(showImage(bgrImage(64, 48, 200, 0, 0)));
     frame = view_->grabFramebuffer();
     centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
     EXPECT_GT(centre.blue(), 150);
@@ -75,8 +75,8 @@ TEST_F(ViewTest, ColourImageShowsRedAndBlueSwappedRelativeToMemory)
 
 TEST_F(ViewTest, NewSizeResetsTheImportExtent)
 {
-    showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 5, 5));
-    showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 100, 30, 5, 5));
+    ASSERT_TRUE(showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 5, 5)));
+    ASSERT_TRUE(showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 100, 30, 5, 5)));
     const int* extent = view_->imageSource()->GetWholeExtent();
     EXPECT_EQ(extent[0], 0);
     EXPECT_EQ(extent[1], 99);
@@ -95,7 +95,7 @@ TEST_F(ViewTest, OddWidthsAreImportedWithoutSkew)
     // A bright column at 500 in a 1003-pixel wide image whose rows are padded to 1004; a
     // skewed import would move the column by one pixel per row and show the padding (77).
     const auto line = [](uint64_t c, uint64_t, unsigned) { return c == 500 ? 255u : 0u; };
-    showImage(makeImage(DataFormat::Mono8, RawFormat::Word, 1003, 8, [](uint64_t, uint64_t) { return 0u; }, line, 77));
+    ASSERT_TRUE(showImage(makeImage(DataFormat::Mono8, RawFormat::Word, 1003, 8, [](uint64_t, uint64_t) { return 0u; }, line, 77)));
     vtkImageData* imported = view_->imageSource()->GetOutput();
     for (int row = 0; row < 8; ++row) {
         EXPECT_EQ(imported->GetScalarComponentAsDouble(500, row, 0, 0), 255.0) << "row " << row;
@@ -104,16 +104,16 @@ TEST_F(ViewTest, OddWidthsAreImportedWithoutSkew)
     }
 
     // The same for colour rows (1004 x 3 bytes) and unpadded byte raw rows.
-    showImage(makeImage(DataFormat::BGR8, RawFormat::Word, 1003, 8, [](uint64_t, uint64_t) { return 0u; },
-                        [](uint64_t c, uint64_t, unsigned k) { return c == 500 ? 10u * (k + 1) : 0u; }, 77));
+    ASSERT_TRUE(showImage(makeImage(DataFormat::BGR8, RawFormat::Word, 1003, 8, [](uint64_t, uint64_t) { return 0u; },
+                        [](uint64_t c, uint64_t, unsigned k) { return c == 500 ? 10u * (k + 1) : 0u; }, 77)));
     imported = view_->imageSource()->GetOutput();
     for (int row = 0; row < 8; ++row) {
         EXPECT_EQ(imported->GetScalarComponentAsDouble(500, row, 0, 0), 10.0) << "row " << row;
         EXPECT_EQ(imported->GetScalarComponentAsDouble(500, row, 0, 2), 30.0) << "row " << row;
         EXPECT_EQ(imported->GetScalarComponentAsDouble(1002, row, 0, 1), 0.0) << "row " << row;
     }
-    showImage(makeImage(DataFormat::Mono8, RawFormat::Byte, 1003, 8,
-                        [](uint64_t c, uint64_t) { return c == 500 ? 255u : 0u; }, line));
+    ASSERT_TRUE(showImage(makeImage(DataFormat::Mono8, RawFormat::Byte, 1003, 8,
+                        [](uint64_t c, uint64_t) { return c == 500 ? 255u : 0u; }, line)));
     imported = view_->imageSource()->GetOutput();
     for (int row = 0; row < 8; ++row)
         EXPECT_EQ(imported->GetScalarComponentAsDouble(500, row, 0, 0), 255.0) << "row " << row;
@@ -121,19 +121,19 @@ TEST_F(ViewTest, OddWidthsAreImportedWithoutSkew)
 
 TEST_F(ViewTest, Mono16IsRefusedAndThePreviousImageStays)
 {
-    showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 5, 5));
+    ASSERT_TRUE(showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 5, 5)));
     const auto shown = view_->displayedImage();
     MessageLog log;
     vyk::Image words = uniformImage(DataFormat::Mono16, RawFormat::Word, 32, 16, 1000, 0, 99);
     viewQueues().push(serial_, words);
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Invalid Dataformat was: 2 No Image is going to be displayed!")),
-                             5000);
+    ASSERT_TRUE(waitFor(
+        [&] { return log.contains(QStringLiteral("Invalid Dataformat was: 2 No Image is going to be displayed!")); }));
     EXPECT_EQ(view_->displayedImage(), shown);
     EXPECT_EQ(view_->imageSource()->GetWholeExtent()[1], 63);
     // A re-render still reads the previous image.
     view_->renderWindow()->Render();
     // The view takes images again afterwards.
-    showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 6, 6));
+    ASSERT_TRUE(showImage(uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 6, 6)));
 }
 
 TEST_F(ViewTest, HidingAndShowingEmitVisibilityChanged)
@@ -165,7 +165,7 @@ TEST_F(ViewTest, DestructionReturnsWithoutImagesAndWhileImagesArrive)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(view_->displayedImage()->format() == DataFormat::Mono8, 5000);
+    ASSERT_TRUE(waitFor([&] { return view_->displayedImage()->format() == DataFormat::Mono8; }));
     QTest::qWait(50);
     view_.reset();
     pushing.store(false);
@@ -176,24 +176,24 @@ TEST_F(ViewTest, OnlyTheNewestImagesReachTheView)
 {
     for (uint32_t i = 1; i <= 30; ++i)
         viewQueues().push(serial_, uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, i, i, i));
-    QTRY_COMPARE_WITH_TIMEOUT(view_->displayedImage()->recorderImageNumber(), 30u, 5000);
+    ASSERT_TRUE(waitFor([&] { return view_->displayedImage()->recorderImageNumber() == 30u; }));
     EXPECT_EQ(viewQueues().size(serial_), 0u);
 }
 
 TEST_F(ViewTest, StatisticsOfAnAllThousandImage)
 {
-    showImageAndStatistics(uniformImage(DataFormat::Mono8, RawFormat::Word, 64, 48, 1000, 62));
+    ASSERT_TRUE(showImageAndStatistics(uniformImage(DataFormat::Mono8, RawFormat::Word, 64, 48, 1000, 62)));
     EXPECT_EQ(view_->overlayText(VtkViewWidget::Overlay::ImageStatistics),
               QStringLiteral("Min:   1000 Max:   1000 Mean:   1000 Stddev:      0"));
-    QTRY_COMPARE_WITH_TIMEOUT(imageProperty()->GetColorWindow(), 0.0, 5000);
+    ASSERT_TRUE(waitFor([&] { return imageProperty()->GetColorWindow() == 0.0; }));
     EXPECT_EQ(imageProperty()->GetColorLevel(), 62.0);
 }
 
 TEST_F(ViewTest, AutoRangeMovesTheHistogramMarkers)
 {
     QSignalSpy spy(view_.get(), &VtkViewWidget::adaptHistMarkersOnMinMaxChange);
-    showImageAndStatistics(rampImage());
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), 5000);
+    ASSERT_TRUE(showImageAndStatistics(rampImage()));
+    ASSERT_TRUE(waitFor([&] { return !spy.isEmpty(); }));
     const QList<QVariant> markers = spy.takeLast();
     EXPECT_EQ(markers.at(0).toUInt(), serial_);
     EXPECT_EQ(markers.at(1).toInt(), 20);
@@ -212,8 +212,8 @@ TEST_F(ViewTest, ManualRangeFromOutsideIsKeptWhateverImagesArrive)
     EXPECT_EQ(imageProperty()->GetColorWindow(), 40.0);
     EXPECT_EQ(imageProperty()->GetColorLevel(), 30.0);
     QSignalSpy spy(view_.get(), &VtkViewWidget::adaptHistMarkersOnMinMaxChange);
-    showImageAndStatistics(rampImage());
-    showImageAndStatistics(uniformImage(DataFormat::Mono8, RawFormat::Word, 64, 48, 1000, 62));
+    ASSERT_TRUE(showImageAndStatistics(rampImage()));
+    ASSERT_TRUE(showImageAndStatistics(uniformImage(DataFormat::Mono8, RawFormat::Word, 64, 48, 1000, 62)));
     EXPECT_EQ(imageProperty()->GetColorWindow(), 40.0);
     EXPECT_EQ(imageProperty()->GetColorLevel(), 30.0);
     EXPECT_TRUE(spy.isEmpty());
@@ -229,13 +229,13 @@ TEST_F(ViewTest, HiddenPipelineIsInvisibleAndShownAgain)
     view_->hidePipeline(serial_, QStringLiteral("OriginalImage"));
     EXPECT_FALSE(actor->GetVisibility());
     // A hidden image gets no statistics.
-    showImage(rampImage());
+    ASSERT_TRUE(showImage(rampImage()));
     QTest::qWait(100);
     EXPECT_EQ(view_->overlayText(VtkViewWidget::Overlay::ImageStatistics),
               QStringLiteral("Min: - Max: - Mean: - Stddev: -"));
     view_->showPipeline(serial_, QStringLiteral("OriginalImage"));
     EXPECT_TRUE(actor->GetVisibility());
-    showImageAndStatistics(rampImage());
+    ASSERT_TRUE(showImageAndStatistics(rampImage()));
 }
 
 TEST_F(ViewTest, ThemesSetTheBackground)
