@@ -36,6 +36,7 @@ LumraControl::LumraControl(const LumraMap& lumras, const CameraNames& cameras, Q
     , options_(std::move(options))
     , cameras_(cameras)
 {
+    qRegisterMetaType<DWORD>("DWORD"); // serials in queued signals
     qRegisterMetaType<std::shared_ptr<lsx::AnyLumra>>("std::shared_ptr<lsx::AnyLumra>");
     setIndentation(kIndentation);
     setColumnCount(2);
