@@ -69,6 +69,8 @@ CameraSettingsTree::CameraSettingsTree(QWidget* parent, std::shared_ptr<vyk::Any
     : QTreeWidget(parent)
     , exposurePoll_(new QTimer(this))
 {
+    // The serial travels as DWORD, also through queued connections from camera threads.
+    qRegisterMetaType<DWORD>("DWORD");
     setIndentation(24);
     setColumnCount(2);
     setAlternatingRowColors(true);
@@ -748,7 +750,14 @@ void CameraSettingsTree::onCameraChanged(std::shared_ptr<vyk::AnyCamera> newCam,
     setCameraColor(serial_, newColor);
     adaptToCamera();
     updateMaxFps();
-    if (camera_->isRecording())
+    bool recording = false;
+    try {
+        recording = camera_->isRecording();
+    } catch (const std::exception& error) {
+        reportFailure(QStringLiteral("Error reading settings of camera: "),
+                      QStringLiteral("Error reading camera settings!"), error);
+    }
+    if (recording)
         onRecordingInProgress();
     else
         onRecordingDone(serial_);

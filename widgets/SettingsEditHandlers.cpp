@@ -533,8 +533,9 @@ void CameraSettingsTree::editCamRam()
         if (!edit || !edit->accepted)
             return;
         if (edit->percentages != ramPercentages_) {
+            // Kept only once the camera took it, so that the map never shows a refused division.
+            camera_->setCamRamAllocation(edit->percentages);
             ramPercentages_ = edit->percentages;
-            camera_->setCamRamAllocation(ramPercentages_);
         }
         ramActiveIndex_ = edit->activeIndex;
         camera_->switchToCamRam(static_cast<uint16_t>(ramActiveIndex_ + 1));

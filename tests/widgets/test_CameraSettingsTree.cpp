@@ -30,12 +30,6 @@ using json = nlohmann::json;
 
 class SettingsTreeTest : public SimCameraTest {
 protected:
-    void SetUp() override
-    {
-        SimCameraTest::SetUp();
-        // The tree's signals carry the serial as DWORD.
-        qRegisterMetaType<DWORD>("DWORD");
-    }
     template <typename T>
     static T* editor(const CameraSettingsTree& tree, const char* name)
     {
@@ -840,6 +834,14 @@ TEST_F(SettingsTreeTest, RamButton)
     button->click();
     EXPECT_EQ(withRam->getCamRamSegment(), 3);
     EXPECT_EQ(boxes.texts.size(), 2);
+
+    // An allocation the camera refuses.
+    answer = {{60, 60, 0, 0}, 0, true};
+    button->click();
+    ASSERT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(boxes.titles.at(2), "Error with: 103");
+    EXPECT_EQ(boxes.texts.at(2), "Error setting RAM Configuration to camera!");
+    EXPECT_EQ(withRam->getCamRamSegment(), 3);
 }
 
 } // namespace
