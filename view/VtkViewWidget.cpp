@@ -29,6 +29,7 @@
 #include <vtkTextActor.h>
 #include <vtkTextProperty.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -80,8 +81,8 @@ VtkViewWidget::~VtkViewWidget()
         colorThread_.join();
         qDebug().nospace() << "Joined color calc thread of camera: " << serial;
     }
-    if (renderer_)
-        renderer_->RemoveAllViewProps();
+    // The actors stay with the renderer until the render window releases its graphics
+    // resources in the base class's destructor, while the context is still there.
     qDeleteAll(pipelines_);
     pipelines_.clear();
     qInfo().nospace() << "Cleaned up vtk widget of camera: " << serial;
@@ -101,6 +102,9 @@ void VtkViewWidget::setUpVtk()
     camera->ParallelProjectionOn();
 
     renderWindow_ = vtkSmartPointer<vtkGenericOpenGLRenderWindow>::New();
+    // Multisampling smooths polygon edges, of which an image view has none; with software
+    // OpenGL it multiplies the cost of every frame.
+    renderWindow_->SetMultiSamples(0);
     setRenderWindow(renderWindow_);
     renderWindow_->AddRenderer(renderer_);
     style_ = vtkSmartPointer<ImageInteractorStyle>::New();
@@ -136,8 +140,12 @@ void VtkViewWidget::addCameraInfo(DWORD serial, const vyk::Roi& roi, const vyk::
     description_ = description;
     import_ = vtkSmartPointer<vtkImageImport>::New();
 
+    // A camera that reports no usable region gets a blank of the whole sensor.
+    vyk::Roi blankRoi = roi;
+    if (!roi.isSet() || !roi.isValid())
+        blankRoi = vyk::Roi{1, 1, std::max<uint64_t>(maxWidth_, 1), std::max<uint64_t>(maxHeight_, 1)};
     auto blank = std::make_shared<vyk::Image>();
-    blank->reshape(roi, vyk::DataFormat::Mono16, vyk::RawFormat::Word);
+    blank->reshape(blankRoi, vyk::DataFormat::Mono16, vyk::RawFormat::Word);
     displayed_ = blank;
     shownFormat_ = blank->format();
     shownRawBits_ = 16;

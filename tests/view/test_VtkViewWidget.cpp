@@ -249,3 +249,13 @@ TEST_F(ViewTest, ThemesSetTheBackground)
     view_->renderer()->GetBackground(background);
     EXPECT_DOUBLE_EQ(background[1], 51.0 / 255.0);
 }
+
+TEST_F(ViewTest, CameraWithoutUsableRegionGetsABlankOfTheWholeSensor)
+{
+    VtkViewWidget view(nullptr, 30, 40);  // sensor 40 columns x 30 rows
+    view.addCameraInfo(nextSerial(), vyk::Roi::unset(), vyk::Description{});
+    const int* extent = view.imageSource()->GetWholeExtent();
+    EXPECT_EQ(extent[1], 39);
+    EXPECT_EQ(extent[3], 29);
+    EXPECT_EQ(view.displayedImage()->width(), 40u);
+}
