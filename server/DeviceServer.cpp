@@ -61,21 +61,36 @@ bool isLoopback(const std::string& address)
     return address.rfind("127.", 0) == 0;
 }
 
-}  // namespace
-
-DeviceServer::DeviceServer(ServerOptions options) : options_(std::move(options))
+// The device libraries read the device set named by RASTEL_SIM_CONFIG.
+const ServerOptions& pointLibrariesAt(const ServerOptions& options)
 {
-    setLogLevel(options_.logLevel);
-    if (!options_.configFile.empty())
-        setenv("RASTEL_SIM_CONFIG", options_.configFile.c_str(), 1);
+    setLogLevel(options.logLevel);
+    if (!options.configFile.empty())
+        setenv("RASTEL_SIM_CONFIG", options.configFile.c_str(), 1);
     else
         unsetenv("RASTEL_SIM_CONFIG");
-    std::filesystem::create_directories(options_.dataDir);
+    return options;
+}
+
+}  // namespace
+
+DeviceServer::CameraLibrary::CameraLibrary()
+{
     // The device set is read here; a broken file leaves the server without cameras.
-    const int32_t initialised = VYK_InitializeLib();
-    if (initialised != 0)
-        logLine(LogLevel::Error, "camera library initialisation failed: " + vyk::CameraException(
-                                     static_cast<uint32_t>(initialised)).message());
+    const int32_t result = VYK_InitializeLib();
+    if (result != 0)
+        logLine(LogLevel::Error, "camera library initialisation failed: "
+                                     + vyk::CameraException(static_cast<uint32_t>(result)).message());
+}
+
+DeviceServer::CameraLibrary::~CameraLibrary()
+{
+    VYK_CleanupLib();
+}
+
+DeviceServer::DeviceServer(ServerOptions options) : options_(pointLibrariesAt(options))
+{
+    std::filesystem::create_directories(options_.dataDir);
     openCameras();
     if (options_.lightSources)
         openLightSources();
@@ -93,7 +108,6 @@ DeviceServer::~DeviceServer()
     stop();
     lumras_.clear();
     cameras_.clear();
-    VYK_CleanupLib();
 }
 
 void DeviceServer::openCameras()

@@ -79,7 +79,16 @@ private:
     void answerDiscovery(const std::string& request, const std::string& peerIp, uint16_t peerPort);
     std::string advertisedAddress(const std::string& peerIp) const;
 
+    /// Initialises the camera library for the server's lifetime (cleans it up last).
+    struct CameraLibrary {
+        CameraLibrary();
+        ~CameraLibrary();
+        CameraLibrary(const CameraLibrary&) = delete;
+        CameraLibrary& operator=(const CameraLibrary&) = delete;
+    };
+
     const ServerOptions options_;             ///< settings
+    CameraLibrary library_;                   ///< outlives every camera below
     std::unique_ptr<DxrStorage> dxr_;         ///< shared DXR storage (null without DXR cameras)
     std::vector<ServedCamera> cameras_;       ///< served cameras; fixed after construction
     std::vector<ServedLumra> lumras_;         ///< served light sources; fixed after construction

@@ -140,6 +140,26 @@ TEST_F(RemoteCameraTest, RecordsWaitsAndFetchesImagesWithMetadata) {
   EXPECT_EQ(image.recorderImageNumber(), 1u);
 }
 
+TEST_F(RemoteCameraTest, SoftwareTriggerAndCompressedImages) {
+  auto camera = connect(kMonoSerial);
+  vyk::Configuration configuration = camera->getConfiguration();
+  configuration.trigger_mode = 1;
+  configuration.exposure_time_s = 0.001;
+  camera->setConfiguration(configuration);
+  EXPECT_FALSE(camera->trigger()) << "nothing records yet";
+  camera->record(4, RecordMode::RingBuffer);
+  ASSERT_TRUE(eventually([&] { return camera->trigger(); }));
+  camera->waitForFirstImage(true, 10.0);
+
+  vyk::Image image;
+  EXPECT_REMOTE_CODE(camera->image(image, 0, DataFormat::CompressedMono8), kLayer);  // parameters required
+  const vyk::CompressionParams parameters{1.0, 2.0, 0.5, 0.5, 0.0};
+  camera->image(image, 0, DataFormat::CompressedMono8, parameters);
+  EXPECT_EQ(image.format(), DataFormat::CompressedMono8);
+  EXPECT_EQ(image.data8().size(), 128u * 96u);
+  camera->stop();
+}
+
 TEST_F(RemoteCameraTest, ColourImagesAreConvertedLocally) {
   auto camera = connect(kColourSerial);
   camera->setExposureTime(0.001);
