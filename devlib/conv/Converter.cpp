@@ -62,6 +62,7 @@ std::pair<int32_t, int32_t> frameRange(RowParallel& parallel, const uint16_t* sr
 {
     std::mutex merge; // guards range while bands fold their results in
     std::pair<int32_t, int32_t> range{maxCode, 0};
+    // A scan at memory speed.
     parallel.run(height, static_cast<size_t>(width), [&](int y0, int y1) {
         const uint16_t* p = src + static_cast<size_t>(y0) * static_cast<size_t>(width);
         const size_t n = static_cast<size_t>(y1 - y0) * static_cast<size_t>(width);
@@ -70,7 +71,7 @@ std::pair<int32_t, int32_t> frameRange(RowParallel& parallel, const uint16_t* sr
         std::lock_guard<std::mutex> lock(merge);
         range.first = std::min<int32_t>(range.first, std::min<int32_t>(lo, maxCode));
         range.second = std::max<int32_t>(range.second, std::min<int32_t>(hi, maxCode));
-    });
+    }, RowParallel::kMinPixelsMemorySpeed);
     return range;
 }
 
@@ -265,6 +266,9 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
         });
         return;
     }
+    // Plain mono through the linear ramp runs at memory speed.
+    const size_t minPixels =
+        mono && tone_.isLinear() ? RowParallel::kMinPixelsMemorySpeed : RowParallel::kMinPixels;
     parallel_.run(layout.height, width, [&](int y0, int y1) {
         std::vector<uint8_t> row(mono ? 0 : width);
         for (int y = y0; y < y1; ++y) {
@@ -272,7 +276,7 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
             tone_.mapRaw(src + static_cast<size_t>(y) * width, target, layout.width);
             emit(y, target);
         }
-    });
+    }, minPixels);
 }
 
 void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& layout, const uint16_t* src,

@@ -66,13 +66,13 @@ void RowParallel::helperLoop()
     }
 }
 
-void RowParallel::run(int rows, size_t pixelsPerRow, const std::function<void(int, int)>& body)
+void RowParallel::run(int rows, size_t pixelsPerRow, const std::function<void(int, int)>& body, size_t minPixels)
 {
     if (rows <= 0)
         return;
     static const unsigned cores = std::thread::hardware_concurrency();
     const size_t pixels = static_cast<size_t>(rows) * pixelsPerRow;
-    if (rows < 2 || pixels < kMinPixels || cores < 2) {
+    if (rows < 2 || pixels < minPixels || cores < 2) {
         body(0, rows);
         return;
     }

@@ -28,14 +28,19 @@ public:
     RowParallel& operator=(const RowParallel&) = delete;
 
     // Calls body(firstRow, endRow) over disjoint bands that together cover [0, rows), each
-    // row once. Frames smaller than kMinPixels run as one band on the calling thread. An
+    // row once. Frames smaller than minPixels run as one band on the calling thread. An
     // exception thrown by a band is rethrown once every band has ended; bands not yet
     // begun by then are skipped.
-    void run(int rows, size_t pixelsPerRow, const std::function<void(int, int)>& body);
+    void run(int rows, size_t pixelsPerRow, const std::function<void(int, int)>& body,
+             size_t minPixels = kMinPixels);
 
     // Frames smaller than this many pixels are converted on the calling thread alone:
     // waking a helper costs more than it saves.
     static constexpr size_t kMinPixels = 128 * 1024;
+    // The same for work that runs at memory speed (a few instructions per pixel): a
+    // 4-Mpixel frame takes a quarter of a millisecond on one core, less than a helper
+    // costs on a busy machine, where it may wait a scheduler slice for a core.
+    static constexpr size_t kMinPixelsMemorySpeed = 16 * 1024 * 1024;
     // Chunks hold at least this many pixels (fewer chunks, less per-band set-up) ...
     static constexpr size_t kMinChunkPixels = 64 * 1024;
     // ... and a frame is cut into at most this many.

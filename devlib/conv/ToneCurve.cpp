@@ -74,6 +74,7 @@ bool ToneCurve::configure(int bits, int32_t minLimit, int32_t maxLimit, int32_t 
     if (linear_) {
         const double range = static_cast<double>(hi) - lo;
         scale_ = static_cast<uint32_t>(std::lround(255.0 * (1 << kScaleShift) / range));
+        configureNarrowRamp();
         table_.clear();
         table_.shrink_to_fit();
         return true;
@@ -93,6 +94,25 @@ bool ToneCurve::configure(int bits, int32_t minLimit, int32_t maxLimit, int32_t 
     return true;
 }
 
+void ToneCurve::configureNarrowRamp()
+{
+    if (lo_ < 0)
+        return; // mapRaw takes the 32-bit ramp
+    narrowLo_ = static_cast<uint16_t>(std::min(lo_, maxCode_));
+    narrowHi_ = static_cast<uint16_t>(std::max<int32_t>(std::min(hi_, maxCode_), narrowLo_));
+    const uint32_t largest = static_cast<uint32_t>(narrowHi_ - narrowLo_);
+    narrowShift_ = 1;
+    narrowScale_ = 0;
+    if (largest == 0)
+        return; // every value maps to black
+    while (largest * narrowShift_ * 2u <= 0xFFFFu)
+        narrowShift_ = static_cast<uint16_t>(narrowShift_ * 2u);
+    // (hi - lo) x shift >= largest x shift >= 32768, so the scale stays below 65281. Rounding
+    // it up keeps the product from falling short, so floor and round-off stay within 1/128.
+    const double range = (static_cast<double>(hi_) - lo_) * narrowShift_;
+    narrowScale_ = static_cast<uint16_t>(std::ceil(255.0 * 128.0 * 65536.0 / range));
+}
+
 double ToneCurve::evaluate(int value) const
 {
     const int32_t v = std::clamp<int32_t>(std::min(value, maxCode_), lo_, hi_);
@@ -109,23 +129,19 @@ void ToneCurve::mapRaw(const uint16_t* src, uint8_t* __restrict dst, int n) cons
 {
     const int32_t top = maxCode_;
     if (linear_ && lo_ >= 0) {
-        // Clamping to [lo, min(hi, top)] equals clamping to top and then to [lo, hi]; with
-        // both bounds in 0..65535 it runs on 16-bit lanes, twice as many per instruction.
-        // In blocks: the clamped offsets first, all in 16-bit lanes, then the scaling in
-        // 32-bit lanes; written as one loop the compiler widens before clamping.
-        const uint16_t lo = static_cast<uint16_t>(std::min(lo_, top));
-        const uint16_t hi = static_cast<uint16_t>(std::max<int32_t>(std::min(hi_, top), lo));
-        const uint32_t scale = scale_;
-        constexpr int kBlock = 256;
-        alignas(32) uint16_t offset[kBlock];
-        for (int first = 0; first < n; first += kBlock) {
-            const int count = std::min(kBlock, n - first);
-            const uint16_t* in = src + first;
-            uint8_t* __restrict out = dst + first;
-            for (int i = 0; i < count; ++i)
-                offset[i] = static_cast<uint16_t>(std::min(std::max(in[i], lo), hi) - lo);
-            for (int i = 0; i < count; ++i)
-                out[i] = static_cast<uint8_t>((offset[i] * scale + (1u << (kScaleShift - 1))) >> kScaleShift);
+        // Clamping to [lo, min(hi, top)] equals clamping to top and then to [lo, hi]. Every
+        // step stays in 16-bit lanes, sixteen values per AVX2 instruction: the offset is
+        // scaled up to fill 16 bits, multiplied by the ramp keeping the high half, which is
+        // the level in units of 1/128, and rounded to a whole level. Before that rounding
+        // the level is within 1/128 of the exact ramp.
+        const uint16_t lo = narrowLo_;
+        const uint16_t hi = narrowHi_;
+        const uint16_t shift = narrowShift_;
+        const uint16_t scale = narrowScale_;
+        for (int i = 0; i < n; ++i) {
+            const uint16_t offset = static_cast<uint16_t>(static_cast<uint16_t>(std::min(std::max(src[i], lo), hi) - lo) * shift);
+            const uint16_t level128 = static_cast<uint16_t>((static_cast<uint32_t>(offset) * scale) >> 16);
+            dst[i] = static_cast<uint8_t>(static_cast<uint16_t>(level128 + 64u) >> 7);
         }
         return;
     }

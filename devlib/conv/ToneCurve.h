@@ -36,6 +36,9 @@ public:
     bool isLinear() const { return linear_; }
 
 private:
+    // Derives the 16-bit raw ramp from lo_, hi_ and maxCode_ (linear mapping, lo_ >= 0).
+    void configureNarrowRamp();
+
     int bits_ = 0;            // significant raw bits of the current mapping (0 = not built)
     int32_t lo_ = 0;          // raw value mapped to 0
     int32_t hi_ = 1;          // raw value mapped to 255, always > lo_
@@ -44,6 +47,11 @@ private:
     int maxCode_ = 0;         // 2^bits - 1
     bool linear_ = true;      // linear ramp (gamma 1.0, contrast 0)
     uint32_t scale_ = 0;      // linear ramp: 255 / (hi - lo) in units of 2^-22
+    // Raw ramp on 16-bit lanes (lo_ >= 0): level x 128 = ((v - lo) x narrowShift_ x narrowScale_) >> 16.
+    uint16_t narrowLo_ = 0;    // lo_ cut to the raw range
+    uint16_t narrowHi_ = 0;    // min(hi_, maxCode_), at least narrowLo_
+    uint16_t narrowShift_ = 1; // power of two that brings the largest offset to 32768..65535
+    uint16_t narrowScale_ = 0; // 255 x 128 x 2^16 / ((hi - lo) x narrowShift_), rounded up
     std::vector<uint8_t> table_; // table path: 2^bits output values
 };
 
