@@ -44,9 +44,8 @@ HistogramPlot::HistogramPlot(QWidget* parent)
     , leftMarker_(makeMarker(this))
     , rightMarker_(makeMarker(this))
 {
-    setAxisAutoScale(QwtPlot::xBottom, false);
-    setAxisAutoScale(QwtPlot::yLeft, false);
-    setAxisScale(QwtPlot::yLeft, 0.0, 1000.0);
+    // The count axis follows the data until the user zooms it or resets the view.
+    setAxisAutoScale(QwtPlot::yLeft, true);
     canvas()->installEventFilter(this);
     canvas()->setMouseTracking(true);
     canvas()->setFocusPolicy(Qt::StrongFocus);

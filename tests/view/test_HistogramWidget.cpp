@@ -105,6 +105,7 @@ TEST_F(HistogramWidgetTest, OpenWindowCountsEachCamerasImagesIntoItsCurve)
 
     ASSERT_TRUE(eventually([&] { return widget_.monoCurve(kMono)->dataSize() == 4096; })); // the 30 ms timer
     EXPECT_EQ(widget_.monoCurve(kMono)->sample(4000), QPointF(4000, 64));
+    EXPECT_GE(upper(*widget_.plot(kMono), QwtPlot::yLeft), 64.0); // counts follow the data
     EXPECT_TRUE(widget_.monoCurve(kMono)->isVisible());
     EXPECT_FALSE(widget_.redCurve(kMono)->isVisible());
     EXPECT_EQ(widget_.monoCurve(kOther)->dataSize(), 0u);
