@@ -16,10 +16,13 @@
 #include "server/ServerLog.h"
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
