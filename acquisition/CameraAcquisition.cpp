@@ -396,17 +396,13 @@ void CameraAcquisition::deliver(Run& run, const vyk::Image& image, bool toBothSe
 bool CameraAcquisition::waitUntilRecorded(Run& run, int64_t index) {
   for (;;) {
     // In line mode the index counts lines, so lines are counted, not frames.
-    int64_t available = -1;
-    try {
-      available = run.lineMode ? std::min<int64_t>(locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }),
-                                                   run.settings.imageCount)
-                               : countAvailable(*run.camera, run.settings);
-    } catch (const vyk::CameraException&) {
-      return false;  // a count that fails will not show the image either
-    }
+    // A failing count ends the wait as a camera error of the run (it propagates).
+    const int64_t available =
+        run.lineMode ? std::min<int64_t>(locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }),
+                                         run.settings.imageCount)
+                     : countAvailable(*run.camera, run.settings);
     if (available >= index + 1) return true;
-    // A stop, the recording's end or a failing count ends the wait: none of them will
-    // ever make the image appear.
+    // A stop or the recording's end ends the wait too: neither will make the image appear.
     if (!_running) return false;
     if (!locked(_cameraLock, [&] { return run.camera->isRecording(); })) return false;
     std::this_thread::yield();

@@ -97,30 +97,43 @@ class CameraAcquisition : public QObject {
  private:
   struct Run;
 
-  // Worker loops, each on its own run.
-  void previewLoop(Run& run);
-  void sequenceLoop(Run& run);
-  void fileLoop(Run& run);
-  void playbackLoop(Run& run);
-  void runLoop(Run& run);
+  // Worker loops; each runs on the worker thread with the run it was started with.
+  void previewLoop(Run& run);   // mode 0: newest image again and again
+  void sequenceLoop(Run& run);  // mode 1: memory or camera-RAM recording, ends after imageCount
+  void fileLoop(Run& run);      // mode 3: recording into files, one image shown per 100 ms
+  void playbackLoop(Run& run);  // mode 2: recorded images playFrom..playTo
+  void runLoop(Run& run);       // the thread's body: the loop of run's mode
 
-  // Steps shared by the loops; all run on the worker thread.
+  /// Record unless the camera records already, wait for the first image, fix the count.
   void startPhase(Run& run);
+  /// True while running is set and the camera records.
   bool goesOn(Run& run);
+  /// After a recording ended by itself: throws when the camera no longer answers.
   void confirmCameraAnswers(Run& run);
+  /// Waits for a new image (triggered modes), then fetches and delivers the newest.
   void triggeredFetch(Run& run, bool toBothSets);
+  /// Fetches image index (-1 = newest) into run.image.
   void fetch(Run& run, int64_t index);
+  /// Hands image (or, in line mode, a completed frame) to the queue sets.
   void deliver(Run& run, const vyk::Image& image, bool toBothSets);
+  /// Waits until image index is recorded; false when stopped or the recording ended first.
   bool waitUntilRecorded(Run& run, int64_t index);
+  /// The camera's first-image wait, in slices; throws the time-out after timeout_s.
   void waitForFirstImage(Run& run, double timeout_s);
+  /// The camera's new-image wait without time-out, in slices; returns early when stopped.
   void waitForNewImage(Run& run);
+  /// Normal end: recordingDone (unless removed), queues deactivated, endLine logged.
   void endNormally(const QString& endLine);
+  /// Failed run: errorText line, camError, running cleared, queues deactivated.
   void endWithError(const char* errorText, const std::exception& error);
 
-  // Counts over a given camera and settings (the GUI's or a run's); camera errors propagate.
+  /// Images the recording can hold for settings; camera errors propagate.
   int32_t countMax(vyk::AnyCamera& camera, const AcquisitionSettings& settings);
+  /// Images recorded so far for settings; camera errors propagate.
   int32_t countAvailable(vyk::AnyCamera& camera, const AcquisitionSettings& settings);
+  /// The camera delivers single-line images.
   bool isLineCamera() const { return _description.line_sensor_mode == 1; }
+  /// The camera records on a DXR recorder.
   bool isDxr() const { return _description.interface_type == vyk::InterfaceType::CLHS_DXR; }
 
   AcquisitionSettings _settings;                  // GUI thread only; copied into each run

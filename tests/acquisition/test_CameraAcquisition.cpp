@@ -81,6 +81,50 @@ TEST_F(AcquisitionTest, PreviewAttachesToARunningRecordingWithoutRecordingAgain)
   acquisition.stopCameraThreads();
 }
 
+TEST_F(AcquisitionTest, HiddenViewOrHistogramGetsNoImages) {
+  const DWORD serial = 7120;
+  useCameras(smallCamera(serial));
+  auto camera = open(serial);
+  CameraAcquisition acquisition(camera);
+  prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
+  acquisition.onVTKVisibleChanged(false);
+
+  acquisition.startCameraThread();
+  ASSERT_TRUE(waitUntil([&] { return histogramQueues().size(serial) >= 3; }));
+  EXPECT_EQ(viewQueues().size(serial), 0u);
+  // Histogram off before view on: every image that reaches the view skipped the histogram.
+  acquisition.onHistVisibleChanged(false);
+  acquisition.onVTKVisibleChanged(true);
+  ASSERT_TRUE(viewQueues().pop(serial, 5000ms));
+  while (histogramQueues().pop(serial, 0ms)) {
+  }
+  ASSERT_TRUE(waitUntil([&] { return viewQueues().size(serial) >= 3; }));
+  EXPECT_EQ(histogramQueues().size(serial), 0u);
+  acquisition.stopCameraThreads();
+}
+
+TEST_F(AcquisitionTest, TriggeredFileRecordingShowsImagesWhateverTheFlags) {
+  const DWORD serial = 7121;
+  nlohmann::json config = smallCamera(serial);
+  config["external_trigger_hz"] = 200;
+  useCameras(config);
+  auto camera = open(serial);
+  vyk::Configuration configuration = vyk::Configuration::unset();
+  configuration.trigger_mode = 2;
+  camera->setConfiguration(configuration);
+  CameraAcquisition acquisition(camera);
+  prepare(acquisition, kFile, RecordMode::Multitif, 100, 2);
+  acquisition.settings().filePath = (dir_ / "triggered.tif").string();
+  acquisition.onVTKVisibleChanged(false);
+  acquisition.onHistVisibleChanged(false);
+
+  acquisition.startCameraThread();
+  EXPECT_TRUE(viewQueues().pop(serial, 5000ms));
+  EXPECT_TRUE(histogramQueues().pop(serial, 5000ms));
+  acquisition.stopCameraThreads();
+  EXPECT_FALSE(camera->isRecording());
+}
+
 TEST_F(AcquisitionTest, SequenceEndsAfterImageCountAndStopsTheCamera) {
   const DWORD serial = 7103;
   useCameras(smallCamera(serial));
