@@ -175,10 +175,3 @@ TEST(OverlayText, CountersWithAndWithoutImageNumber)
     image.setMetadata(metadata);
     EXPECT_EQ(OverlayText::counters(image), QStringLiteral("Image Nr.: 12345 Recorder Nr.: 17"));
 }
-
-TEST(OverlayText, InitialTexts)
-{
-    EXPECT_EQ(OverlayText::initialPixelValues(), QStringLiteral("Position X: -, Y: -  Value: -"));
-    EXPECT_EQ(OverlayText::initialStatistics(), QStringLiteral("Min: - Max: - Mean: - Stddev: -"));
-    EXPECT_EQ(OverlayText::initialCounters(), QStringLiteral("Recorder Cnt: -  Image Cnt: - "));
-}
