@@ -144,8 +144,9 @@ int32_t VYK_RecorderGetFrameCounts(VYK_RECORDER recorder, VYK_HANDLE camera,
                                    uint64_t* delivered, uint64_t* lost);
 
 /* Settings of the recording of camera. Every out pointer may be NULL.
- *   settingsWord  bits 16-17 the mode (VYK_RECORDER_MODE_*), bits 0-15 the type of init
- *                 (0 before init)
+ *   settingsWord  bits 16-17 the mode (VYK_RECORDER_MODE_*); bits 0-15 the type of init
+ *                 (0 before init), except for files: bits 0-1 VYK_RECORDER_MEMORY_RING (copies
+ *                 address the preview ring as a ring buffer) and the file type in bits 8-15
  *   capacity      the capacity reported by create
  *   width, height image size in pixels */
 int32_t VYK_RecorderGetSettings(VYK_RECORDER recorder, VYK_HANDLE camera, uint32_t* settingsWord,

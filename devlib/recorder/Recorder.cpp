@@ -686,8 +686,15 @@ void Recorder::frameCounts(uint64_t* delivered, uint64_t* lost)
 void Recorder::settings(uint32_t* settingsWord, uint16_t* width, uint16_t* height)
 {
     std::lock_guard<std::mutex> guard(lock_);
-    if (settingsWord != nullptr)
-        *settingsWord = (mode_ << 16) | type_;
+    if (settingsWord != nullptr) {
+        // Bits 0-1 tell a reader how copies address the images. A file recording is read
+        // through its preview ring, so it reports the ring type there and its file type in
+        // bits 8-15: file type 3 in bits 0-1 would read as a FIFO.
+        const uint32_t type = mode_ == VYK_RECORDER_MODE_FILE && type_ != 0
+            ? (uint32_t(type_) << 8) | VYK_RECORDER_MEMORY_RING
+            : type_;
+        *settingsWord = (mode_ << 16) | type;
+    }
     if (width != nullptr)
         *width = uint16_t(width_);
     if (height != nullptr)

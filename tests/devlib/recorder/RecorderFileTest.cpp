@@ -149,7 +149,8 @@ protected:
         EXPECT_FALSE(VYK_FAILED(VYK_RecorderInit(recorder_, count, type, 1, nullptr, 0)));
         uint32_t word = 0;
         VYK_RecorderGetSettings(recorder_, camera_, &word, nullptr, nullptr, nullptr);
-        EXPECT_EQ(word, (VYK_RECORDER_MODE_FILE << 16) | type);
+        // The type bits 0-1 read as a ring for every file type (type 3 must not read as a FIFO).
+        EXPECT_EQ(word, (VYK_RECORDER_MODE_FILE << 16) | (uint32_t(type) << 8) | VYK_RECORDER_MEMORY_RING);
         EXPECT_EQ(VYK_RecorderStart(recorder_), VYK_NOERROR);
         EXPECT_TRUE(waitFor([&] { return status(recorder_, camera_).running == 0; }));
         const Status s = status(recorder_, camera_);
