@@ -1,4 +1,4 @@
-#include "LogCapture.h"
+#include "MainWindowFixture.h"
 
 #include "LogLevelActions.h"
 #include "MainWindow.h"
@@ -27,10 +27,9 @@ QMenu* logMenu(MainWindow& window)
 
 } // namespace
 
-TEST(LogLevelMenu, FiveActionsInLevelOrderWithInfoChecked)
+TEST_F(MainWindowTest, LogLevelMenuHasFiveActionsInLevelOrderWithInfoChecked)
 {
-    LogCapture log(3);
-    MainWindow window;
+    MainWindow& window = makeWindow(false);
     QMenu* menu = logMenu(window);
     ASSERT_NE(menu, nullptr);
     QStringList texts, names;
@@ -44,10 +43,10 @@ TEST(LogLevelMenu, FiveActionsInLevelOrderWithInfoChecked)
     EXPECT_EQ(names, (QStringList{"Log: OFF", "Log: Error", "Log: Warning", "Log: Info", "Log: Debug"}));
 }
 
-TEST(LogLevelMenu, SelectingKeepsExactlyOneCheckedAndSetsTheLevel)
+TEST_F(MainWindowTest, LogLevelSelectionKeepsExactlyOneCheckedAndSetsTheLevel)
 {
+    MainWindow& window = makeWindow(false);
     LogCapture log(3);
-    MainWindow window;
     actionNamed(window, "Log: Debug")->trigger();
     EXPECT_EQ(logLevel.load(), 4);
     actionNamed(window, "Log: Warning")->trigger();
@@ -69,10 +68,10 @@ TEST(LogLevelMenu, SelectingKeepsExactlyOneCheckedAndSetsTheLevel)
     EXPECT_TRUE(lines[2].contains(QStringLiteral("Debug Level 'Warning' selected")));
 }
 
-TEST(LogLevelMenu, SwitchingToOffAndBackToErrorWritesNothing)
+TEST_F(MainWindowTest, LogLevelOffAndBackToErrorWritesNothing)
 {
+    MainWindow& window = makeWindow(false);
     LogCapture log(2);
-    MainWindow window;
     actionNamed(window, "Log: OFF")->trigger();
     EXPECT_EQ(logLevel.load(), 0);
     actionNamed(window, "Log: Error")->trigger();

@@ -1,0 +1,76 @@
+#include "CameraSelectionDialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QTableWidgetItem* readOnlyItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled);
+    return item;
+}
+
+// The "Use" cell: a centred check box without margins inside a holder widget.
+QWidget* useCell(QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setAlignment(Qt::AlignCenter);
+    auto* box = new QCheckBox(holder);
+    box->setChecked(false);
+    layout->addWidget(box);
+    return holder;
+}
+
+} // namespace
+
+CameraSelectionDialog::CameraSelectionDialog(const std::vector<vyk::DeviceEntry>& entries, QWidget* parent)
+    : QDialog(parent)
+    , entries_(entries)
+    , table_(new QTableWidget(static_cast<int>(entries.size()), 6, this))
+{
+    setWindowTitle(QStringLiteral("Select Remote Devices"));
+    setModal(true);
+    resize(650, 350);
+
+    table_->setHorizontalHeaderLabels({QStringLiteral("Use"), QStringLiteral("IP"), QStringLiteral("Port"),
+                                       QStringLiteral("Device"), QStringLiteral("Serial"), QStringLiteral("Name")});
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const vyk::DeviceEntry& entry = entries_[static_cast<size_t>(row)];
+        table_->setCellWidget(row, 0, useCell(table_));
+        table_->setItem(row, 1, readOnlyItem(QString::fromStdString(entry.ip)));
+        table_->setItem(row, 2, readOnlyItem(QString::number(entry.port)));
+        table_->setItem(row, 3, readOnlyItem(QString::fromStdString(entry.type)));
+        table_->setItem(row, 4, readOnlyItem(QString::number(entry.serial)));
+        table_->setItem(row, 5, readOnlyItem(QString::fromStdString(entry.name)));
+    }
+
+    auto* addButton = new QPushButton(QStringLiteral("Add Selected Devices"), this);
+    connect(addButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addWidget(addButton);
+}
+
+std::vector<vyk::DeviceEntry> CameraSelectionDialog::selectedEntries() const
+{
+    std::vector<vyk::DeviceEntry> selected;
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const QWidget* holder = table_->cellWidget(row, 0);
+        const QCheckBox* box = holder ? holder->findChild<QCheckBox*>() : nullptr;
+        if (box && box->isChecked())
+            selected.push_back(entries_[static_cast<size_t>(row)]);
+    }
+    return selected;
+}

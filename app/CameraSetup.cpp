@@ -1,0 +1,67 @@
+#include "CameraSetup.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Bit depth shown for a pixel-format flag.
+QString depthOfFlag(uint32_t flag)
+{
+    switch (flag) {
+    case 0x1: return QStringLiteral("16");
+    case 0x2: return QStringLiteral("14");
+    case 0x4: return QStringLiteral("12");
+    case 0x8: return QStringLiteral("10");
+    case 0x10: return QStringLiteral("8");
+    default: return QString::number(flag);
+    }
+}
+
+} // namespace
+
+CameraSetup::CameraSetup(const vyk::Configuration& configuration, const vyk::Description& description, QWidget* parent)
+    : QDialog(parent)
+    , configuration_(configuration)
+    , tree_(new QTreeWidget(this))
+{
+    setModal(true);
+    setWindowTitle(QStringLiteral("Setup"));
+    tree_->setColumnCount(2);
+    tree_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
+    tree_->setColumnWidth(0, 150);
+
+    auto* settings = new QTreeWidgetItem(tree_);
+    settings->setText(0, QStringLiteral("Settings"));
+    if (description.pixel_format_vec.size() >= 2) {
+        auto* row = new QTreeWidgetItem(settings);
+        row->setText(0, QStringLiteral("Pixelformat"));
+        pixelFormatBox_ = new QComboBox(tree_);
+        for (uint32_t flag : description.pixel_format_vec)
+            pixelFormatBox_->addItem(depthOfFlag(flag), flag);
+        const int current = pixelFormatBox_->findData(configuration_.pixel_format);
+        if (current >= 0)
+            pixelFormatBox_->setCurrentIndex(current);
+        tree_->setItemWidget(row, 1, pixelFormatBox_);
+        connect(pixelFormatBox_, qOverload<int>(&QComboBox::currentIndexChanged), this, &CameraSetup::onComboChanged);
+    }
+    tree_->expandAll();
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tree_);
+    layout->addWidget(buttons);
+}
+
+void CameraSetup::onComboChanged(int index)
+{
+    qDebug() << "Combo index changed to:" << index;
+    if (pixelFormatBox_ && index >= 0)
+        configuration_.pixel_format = pixelFormatBox_->itemData(index).toUInt();
+}

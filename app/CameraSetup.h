@@ -1,0 +1,35 @@
+// The camera "Setup" dialog: the pixel format (bit depth) of the selected camera.
+#pragma once
+
+#include "camera/Configuration.h"
+#include "camera/Description.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QTreeWidget;
+
+class CameraSetup : public QDialog {
+    Q_OBJECT
+public:
+    // Works on a copy of configuration; the "Pixelformat" row appears only when the
+    // description offers at least two pixel formats.
+    CameraSetup(const vyk::Configuration& configuration, const vyk::Description& description,
+                QWidget* parent = nullptr);
+
+    // The configuration as edited.
+    const vyk::Configuration& configuration() const { return configuration_; }
+
+    // The tree and the pixel-format box (null without the row), for tests.
+    QTreeWidget* tree() const { return tree_; }
+    QComboBox* pixelFormatBox() const { return pixelFormatBox_; }
+
+public slots:
+    // Stores the flag of entry index as the pixel format.
+    void onComboChanged(int index);
+
+private:
+    vyk::Configuration configuration_;
+    QTreeWidget* tree_;                  // child
+    QComboBox* pixelFormatBox_ = nullptr; // child of tree_, or null
+};
