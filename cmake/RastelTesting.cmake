@@ -1,7 +1,11 @@
 include(GoogleTest)
 
 # rastel_add_test(NAME name SOURCES ... LIBS ... [GUI])
-# A GUI test gets QT_QPA_PLATFORM=xcb and must be run under xvfb-run (make test does).
+# A GUI test must be run under xvfb-run (make test does). Tests carry the label "gui" or
+# "core"; sanitizer runs select the core ones with `ctest -L core`.
+# Builds every non-GUI test program (what the sanitizer runs need, and nothing more).
+add_custom_target(rastel_core_tests)
+
 function(rastel_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -9,10 +13,16 @@ function(rastel_add_test)
   if(NOT T_GUI)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
+  if(T_GUI)
+    set(label gui)
+  else()
+    set(label core)
+    add_dependencies(rastel_core_tests ${T_NAME})
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255")
+    PROPERTIES LABELS ${label} TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255")
 endfunction()
 
 # Widget tests link this main(), which creates the QApplication.
