@@ -62,11 +62,6 @@ nlohmann::json HttpTransport::action(const std::string& path, const RequestParam
   return answerOf(client->Post(path, toParams(params)), "HTTP POST failed: " + path);
 }
 
-nlohmann::json HttpTransport::actionJson(const std::string& path, const nlohmann::json& body) const {
-  auto client = connect(_host, _port);
-  return answerOf(client->Post(path, body.dump(), kJsonType), "HTTP POST failed: " + path);
-}
-
 nlohmann::json HttpTransport::setting(const std::string& path, const nlohmann::json& body) const {
   auto client = connect(_host, _port);
   return answerOf(client->Put(path, body.dump(), kJsonType), "HTTP PUT failed: " + path);

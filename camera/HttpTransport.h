@@ -45,8 +45,6 @@ class HttpTransport {
   nlohmann::json query(const std::string& path, const RequestParams& params = {}) const;
   /// POST path with form-encoded parameters (possibly none).
   nlohmann::json action(const std::string& path, const RequestParams& params = {}) const;
-  /// POST path with a JSON body.
-  nlohmann::json actionJson(const std::string& path, const nlohmann::json& body) const;
   /// PUT path with a JSON body.
   nlohmann::json setting(const std::string& path, const nlohmann::json& body) const;
   /// POST path as a multipart form with one file part; the answer as JSON. Any status
