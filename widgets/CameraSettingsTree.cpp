@@ -68,6 +68,8 @@ const char* expectedKind(vyk::DataFormat format, bool colored)
 CameraSettingsTree::CameraSettingsTree(QWidget* parent, std::shared_ptr<vyk::AnyCamera> camera)
     : QTreeWidget(parent)
     , exposurePoll_(new QTimer(this))
+    , camRamDialog_(ramWindowDialog())
+    , dxrDialog_(ramWindowDxrDialog())
 {
     // The serial travels as DWORD, also through queued connections from camera threads.
     qRegisterMetaType<DWORD>("DWORD");

@@ -70,8 +70,8 @@ public:
     void adaptToCameraError(DWORD serial);
     // Stops the auto-exposure read-back timer (called when the main window closes).
     void stopExposurePolling();
-    // Installs the dialogs the "CamRam Allocation" / "Storage Allocation" button runs;
-    // a null function leaves that dialog unavailable.
+    // Installs the dialogs the "CamRam Allocation" / "Storage Allocation" button runs
+    // (RamWindow and RamWindowDxr until replaced); a null function leaves that dialog unavailable.
     void setRamDialogs(CamRamDialog camRamDialog, DxrDialog dxrDialog);
 
 signals:
@@ -154,6 +154,9 @@ private:
     void copyColorEditors(ColorControl& control) const;
     void editCamRam();
     void editDxrStorage();
+    // The RAM dialogs every tree starts with: RamWindow and RamWindowDxr.
+    static CamRamDialog ramWindowDialog();
+    static DxrDialog ramWindowDxrDialog();
     // The plug points of the RAM dialogs; false when no dialog is installed.
     std::optional<CamRamEdit> runCamRamDialog(const std::vector<uint32_t>& percentages, int active);
     std::optional<DxrEdit> runDxrDialog(const std::vector<vyk::RamAllocation>& segments,

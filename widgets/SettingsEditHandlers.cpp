@@ -4,6 +4,8 @@
 
 #include "widgets/CameraSettingsTree.h"
 #include "widgets/FilePathWidget.h"
+#include "widgets/RamWindow.h"
+#include "widgets/RamWindowDxr.h"
 #include "widgets/UnitTreeDoubleSpinbox.h"
 #include "widgets/VYKTreeComboBox.h"
 #include "widgets/VYKTreeDoubleSpinBox.h"
@@ -461,6 +463,24 @@ void CameraSettingsTree::onSetDefaultValues()
 
 // ---------------------------------------------------------------------------------------
 // RAM allocation
+
+CameraSettingsTree::CamRamDialog CameraSettingsTree::ramWindowDialog()
+{
+    return [](QWidget* parent, std::shared_ptr<vyk::AnyCamera> camera, const std::vector<uint32_t>& percentages,
+              int active) {
+        const RamWindow::Edit edit = RamWindow::editAllocation(parent, camera, percentages, active);
+        return CamRamEdit{edit.percentages, edit.activeIndex, edit.accepted};
+    };
+}
+
+CameraSettingsTree::DxrDialog CameraSettingsTree::ramWindowDxrDialog()
+{
+    return [](QWidget* parent, std::shared_ptr<vyk::AnyCamera> camera, const std::vector<vyk::RamAllocation>& segments,
+              const vyk::RamAllocation& active) {
+        const RamWindowDxr::Edit edit = RamWindowDxr::editAllocation(parent, camera, segments, active.alloc_id);
+        return DxrEdit{edit.entries, edit.activeSegment, edit.accepted};
+    };
+}
 
 std::optional<CameraSettingsTree::CamRamEdit>
 CameraSettingsTree::runCamRamDialog(const std::vector<uint32_t>& percentages, int active)
