@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -175,7 +176,7 @@ void VtkViewWidget::createImagePipeline()
 void VtkViewWidget::addActorsToRenderer()
 {
     qInfo().nospace() << "Adding actors to renderer of camera: " << serial_.load();
-    for (PipelineBase* pipeline : qAsConst(pipelines_)) {
+    for (PipelineBase* pipeline : std::as_const(pipelines_)) {
         renderer_->AddActor(pipeline->getActor());
         picker_->AddPickList(pipeline->getActor());
     }
