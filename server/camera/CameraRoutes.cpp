@@ -564,10 +564,13 @@ void registerCameraRoutes(httplib::Server& server, CameraServerState& state)
     server.Post("/v1/switchToCamRam", guarded(state, true, [&state](const httplib::Request& request, httplib::Response&) {
                     const auto segment = numberValue<uint16_t>(param(request, "segment"), "parameter 'segment'");
                     auto lock = state.lockCamera();
-                    if (DxrStorage* dxr = state.dxr())
+                    if (DxrStorage* dxr = state.dxr()) {
                         dxr->switchTo(state.serial(), segment);
-                    else
+                    } else {
                         state.camera().switchToCamRam(segment);
+                        // Its images are read back at the ROI they were taken with: the current one.
+                        state.recordRoi() = state.camera().getConfiguration().roi;
+                    }
                     return json();
                 }));
     server.Get("/v1/getCamRamMaxImages", guarded(state, true, [&state](const httplib::Request&, httplib::Response&) {

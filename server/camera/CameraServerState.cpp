@@ -43,6 +43,8 @@ CameraServerState::CameraServerState(std::unique_ptr<vyk::Camera> camera, Folder
     serial_ = camera_->getSerial();
     isDxr_ = camera_->getInterface() == vyk::InterfaceType::CLHS_DXR && dxr_ != nullptr;
     colorPatternWord_ = camera_->isColored() ? readColorPatternWord(*camera_) : 0;
+    // Opening may have prepared a camera-RAM recorder at the current ROI.
+    recordRoi_ = camera_->getConfiguration().roi;
 }
 
 CameraServerState::~CameraServerState()

@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 
+#include "camera/ColorPattern.h"
 #include "camera/ConvertControl.h"
 #include "camera/Description.h"
 #include "test_RemoteFixture.h"
@@ -184,6 +185,31 @@ TEST_F(RemoteCameraTest, ColourImagesAreConvertedLocally) {
   EXPECT_EQ(std::get<vyk::ConvertControlColor>(camera->getConvertControl(DataFormat::BGR8)).color_saturation, 50);
   camera->image(image, 2, DataFormat::BGR8);
   EXPECT_EQ(image.data8().size(), 128u * 96u * 3u);
+}
+
+TEST_F(RemoteCameraTest, ColourPatternFollowsTheRecordedRoi) {
+  auto camera = connect(kColourSerial);
+  httplib::Client client("127.0.0.1", portOf(kColourSerial));
+  const auto colorModeAt = [&](uint64_t x0) {
+    vyk::Configuration configuration = camera->getConfiguration();
+    configuration.roi = vyk::Roi{x0, 1, x0 + 63, 96};
+    configuration.exposure_time_s = 0.001;
+    camera->setConfiguration(configuration);
+    camera->record(2, RecordMode::SequenceNonBlocking);
+    EXPECT_TRUE(eventually([&] { return !camera->isRecording(); }));
+    const httplib::Result answer = client.Get("/v1/image", httplib::Params{{"index", "0"}, {"format", "\"BGR8\""}},
+                                              httplib::Headers{});
+    EXPECT_TRUE(answer && answer->status == 200);
+    EXPECT_EQ(json::parse(answer->get_header_value("crop")), json(vyk::Roi{1, 1, 64, 96}));
+    return json::parse(answer->get_header_value("colorMode")).get<int32_t>();
+  };
+  const uint16_t pattern = stateOf(kColourSerial).colorPatternWord();
+  ASSERT_NE(pattern, 0u);
+  const int32_t even = colorModeAt(2);
+  const int32_t odd = colorModeAt(1);
+  EXPECT_NE(even, odd);
+  EXPECT_EQ(even, vyk::ColorPattern::code(pattern, vyk::Roi{1, 1, 64, 96}, vyk::Roi{2, 1, 65, 96}));
+  EXPECT_EQ(odd, vyk::ColorPattern::code(pattern, vyk::Roi{1, 1, 64, 96}, vyk::Roi{1, 1, 64, 96}));
 }
 
 TEST_F(RemoteCameraTest, PseudocolourLutIsUploadedAndItsServerPathSent) {
