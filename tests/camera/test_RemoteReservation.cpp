@@ -7,15 +7,10 @@
 namespace remotetest {
 namespace {
 
-class RemoteReservationTest : public RemoteTest {
- protected:
-  void SetUp() override {
-    RemoteTest::SetUp();
-    startServer(100);  // the server frees a camera after 300 ms of silence
-  }
-};
+using RemoteReservationTest = RemoteTest;
 
 TEST_F(RemoteReservationTest, SilenceFreesTheCameraAndStopsItsRecording) {
+  startServer(100);  // the server frees a camera after 300 ms of silence
   // One heartbeat at construction, then none for a minute.
   auto silent = std::make_unique<vyk::RemoteCamera>("127.0.0.1", portOf(kMonoSerial), 60000);
   silent->record(10, vyk::RecordMode::RingBuffer);
@@ -32,17 +27,19 @@ TEST_F(RemoteReservationTest, SilenceFreesTheCameraAndStopsItsRecording) {
 }
 
 TEST_F(RemoteReservationTest, HeartbeatsKeepTheReservation) {
+  startServer(300);  // expiry after 900 ms of silence; heartbeats come every 20 ms
   auto alive = connect(kColourSerial, 20);
   alive->setExposureTime(0.001);
   alive->record(10, vyk::RecordMode::RingBuffer);
-  // Ten expiry periods with only heartbeats: the recording goes on.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Well beyond the expiry with nothing but heartbeats: the recording goes on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_FALSE(stateOf(kColourSerial).isFree());
   auto lock = stateOf(kColourSerial).lockCamera();
   EXPECT_TRUE(stateOf(kColourSerial).camera().isRecording());
 }
 
 TEST_F(RemoteReservationTest, SetFreeReleasesAtOnce) {
+  startServer();
   auto camera = connect(kDxrSerial, 20);
   EXPECT_FALSE(stateOf(kDxrSerial).isFree());
   camera.reset();
