@@ -343,7 +343,14 @@ void CameraAcquisition::startPhase(Run& run) {
     const std::filesystem::path path =
         s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
     const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
-    locked(_cameraLock, [&] { run.camera->record(count, s.recMode, path, 0); });
+    // Checked under the camera lock: a stop request clears running before it takes the
+    // lock to stop the camera, so either it sees this recording or none is started.
+    const bool recording = locked(_cameraLock, [&] {
+      if (!_running) return false;
+      run.camera->record(count, s.recMode, path, 0);
+      return true;
+    });
+    if (!recording) return;
   }
   // Also when joining: the newest image of a recording that has none yet cannot be fetched.
   if (s.triggerMode == 0 && (s.mode == AcquisitionSettings::kPreview || !s.noFirstImageWait)) {

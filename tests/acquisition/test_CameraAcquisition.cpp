@@ -465,6 +465,23 @@ TEST_F(AcquisitionTest, StopReturnsFromEveryWait) {
   EXPECT_EQ(camera->getRecordedImageCount(), 0u);
 }
 
+TEST_F(AcquisitionTest, StopRightAfterStartLeavesTheCameraStopped) {
+  const DWORD serial = 7122;
+  useCameras(smallCamera(serial));
+  auto camera = open(serial);
+  CameraAcquisition acquisition(camera);
+  for (uint32_t mode : {kPreview, kFile}) {
+    for (int round = 0; round < 20; ++round) {
+      prepare(acquisition, mode, mode == kFile ? RecordMode::Multitif : RecordMode::RingBuffer, 10);
+      acquisition.settings().filePath = mode == kFile ? (dir_ / "quick.tif").string() : std::string();
+      acquisition.startCameraThread();
+      acquisition.stopCameraThreads();
+      // Neither loop stops the camera itself: a recording started after the stop would stay.
+      ASSERT_FALSE(camera->isRecording()) << "mode " << mode << " round " << round;
+    }
+  }
+}
+
 TEST_F(AcquisitionTest, DestructorStopsARunningPreview) {
   const DWORD serial = 7117;
   useCameras(smallCamera(serial));
