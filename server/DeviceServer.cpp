@@ -176,6 +176,7 @@ std::unique_ptr<httplib::Server> DeviceServer::makeHttp()
 {
     auto http = std::make_unique<httplib::Server>();
     http->set_payload_max_length(options_.maxBodyBytes);
+    http->set_tcp_nodelay(true);
     http->set_logger([](const httplib::Request& request, const httplib::Response& response) {
         if (logLevel() >= LogLevel::Debug)
             logLine(LogLevel::Debug, request.remote_addr + " " + request.method + " " + request.path + " -> "

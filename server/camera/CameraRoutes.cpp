@@ -289,12 +289,13 @@ void serveImage(CameraServerState& state, const httplib::Request& request, httpl
     if (request.has_param("comp_params"))
         compression = param(request, "comp_params").get<vyk::CompressionParams>();
 
-    auto image = std::make_shared<vyk::Image>();
+    std::shared_ptr<vyk::Image> image;
     json control;
     vyk::RawFormat raw = vyk::RawFormat::Word;
     int32_t colorMode = 0;
     {
         auto lock = state.lockCamera();
+        image = state.imageBuffer();
         vyk::Camera& camera = state.camera();
         raw = camera.getRawFormat();
         const bool rawIsByte = raw == vyk::RawFormat::Byte;

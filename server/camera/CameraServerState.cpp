@@ -53,6 +53,15 @@ CameraServerState::~CameraServerState()
     camera_.reset(); // the camera's destructor stops a recording and closes; it never throws
 }
 
+std::shared_ptr<vyk::Image> CameraServerState::imageBuffer()
+{
+    // Only this thread (holding cameraMutex_) hands the image out, so a count of one means
+    // no answer is sending it any more; a stale higher count merely costs a new image.
+    if (!image_ || image_.use_count() > 1)
+        image_ = std::make_shared<vyk::Image>();
+    return image_;
+}
+
 void CameraServerState::markUsed()
 {
     std::lock_guard<std::mutex> lock(reservationMutex_);

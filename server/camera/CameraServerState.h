@@ -2,6 +2,7 @@
 
 #include "camera/Camera.h"
 #include "camera/DeviceEntry.h"
+#include "camera/Image.h"
 #include "camera/Roi.h"
 #include "server/camera/DxrStorage.h"
 
@@ -50,6 +51,9 @@ public:
     vyk::Roi& recordRoi() { return recordRoi_; }
     /// The DXR segment the running or last recording went to, 0 = none (cameraMutex_).
     uint16_t& dxrRecordSegment() { return dxrRecordSegment_; }
+    /// An image to fetch into: the last one when no answer still sends it, so its buffers
+    /// are reused, else a new one (cameraMutex_).
+    std::shared_ptr<vyk::Image> imageBuffer();
 
     /// A client request arrived: reserve the camera and restart the expiry clock.
     void markUsed();
@@ -79,6 +83,7 @@ private:
     std::mutex cameraMutex_;              ///< held for every camera call
     vyk::Roi recordRoi_{1, 1, 1, 1};      ///< sensor ROI of the last recording (cameraMutex_)
     uint16_t dxrRecordSegment_ = 0;       ///< DXR segment of the last recording (cameraMutex_)
+    std::shared_ptr<vyk::Image> image_;   ///< last image fetched; answers share it while sending (cameraMutex_)
     mutable std::mutex reservationMutex_; ///< guards reserved_ and lastUse_
     bool reserved_ = false;               ///< a client holds the camera (reservationMutex_)
     Clock::time_point lastUse_;           ///< last request of the client (reservationMutex_)
