@@ -164,9 +164,9 @@ TEST(ImageSetters, MarkMetadataAndTimestampPresent) {
   image.setTimestamp(timestamp);
   image.setRecorderImageNumber(42);
   ASSERT_TRUE(image.metadata().has_value());
-  EXPECT_EQ(image.metadata()->dwCAMERA_SERIAL_NO, 4711u);
+  EXPECT_EQ(+image.metadata()->dwCAMERA_SERIAL_NO, 4711u);
   ASSERT_TRUE(image.timestamp().has_value());
-  EXPECT_EQ(image.timestamp()->wYear, 2026);
+  EXPECT_EQ(+image.timestamp()->wYear, 2026);
   EXPECT_EQ(image.recorderImageNumber(), 42u);
   image.clearMetadata();
   image.clearTimestamp();
