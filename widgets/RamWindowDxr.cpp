@@ -247,8 +247,9 @@ void RamWindowDxr::onCellChanged(int row, int col)
     item->setText(QString::number(value));
     item->setData(Qt::EditRole, value);
     updating_ = false;
-    refreshRemaining();
+    // Enabled before the refresh, which disables it again for a total outside 1..100.
     applyButton_->setEnabled(true);
+    refreshRemaining();
 }
 
 void RamWindowDxr::onAddSegment()
