@@ -74,7 +74,7 @@ TEST_F(AcquisitionTest, PreviewAttachesToARunningRecordingWithoutRecordingAgain)
   acquisition.startCameraThread();
   ASSERT_TRUE(viewQueues().pop(serial, 5000ms));
   // A new record would have made a recorder of 10 images and resized the queues.
-  EXPECT_EQ(camera->getRecorderBufferSize(), 20u);
+  EXPECT_EQ(acquisition.maxImageCount(), 20);
   EXPECT_EQ(viewQueues().capacity(serial), 3u);
   EXPECT_EQ(histogramQueues().capacity(serial), 4u);
   EXPECT_EQ(log_.countStartingWith(QStringLiteral("Started recording of camera:")), 0);
@@ -424,7 +424,7 @@ TEST_F(AcquisitionTest, SoftwareTriggerDeliversOneImageInTriggeredPreview) {
   prepare(acquisition, kPreview, RecordMode::RingBuffer, 10, 1);
 
   acquisition.startCameraThread();
-  ASSERT_TRUE(waitUntil([&] { return camera->isRecording(); }));
+  ASSERT_TRUE(waitUntil([&] { return acquisition.maxImageCount() > 0; }));
   EXPECT_FALSE(viewQueues().pop(serial, 100ms));  // no trigger, no image
   acquisition.triggerCamera(serial);
   EXPECT_TRUE(log_.has(QtInfoMsg, QStringLiteral("Triggered camera.")));
@@ -444,7 +444,7 @@ TEST_F(AcquisitionTest, StopReturnsFromEveryWait) {
   // In the start phase's wait for the first image.
   prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
   acquisition.startCameraThread();
-  ASSERT_TRUE(waitUntil([&] { return camera->isRecording(); }));
+  ASSERT_TRUE(waitUntil([&] { return acquisition.maxImageCount() > 0; }));
   acquisition.stopCameraThreads();
   EXPECT_EQ(camera->getRecordedImageCount(), 0u);
 
@@ -460,7 +460,7 @@ TEST_F(AcquisitionTest, StopReturnsFromEveryWait) {
   prepare(acquisition, kFile, RecordMode::Tif, 10, 2);
   acquisition.settings().filePath = (dir_ / "wait.tif").string();
   acquisition.startCameraThread();
-  ASSERT_TRUE(waitUntil([&] { return camera->isRecording(); }));
+  ASSERT_TRUE(waitUntil([&] { return acquisition.maxImageCount() > 0; }));
   acquisition.stopCameraThreads();
   EXPECT_EQ(camera->getRecordedImageCount(), 0u);
 }

@@ -33,8 +33,8 @@ TEST_F(AcquisitionTest, LinePreviewDeliversAssembledFrames) {
   ASSERT_TRUE(frame);
   EXPECT_EQ(frame->width(), 64u);
   EXPECT_EQ(frame->height(), static_cast<uint64_t>(kLines));
-  EXPECT_EQ(camera->getRecorderBufferSize(), static_cast<uint32_t>(10 * kLines));  // lines recorded
   acquisition.stopCameraThreads();
+  EXPECT_EQ(camera->getRecorderBufferSize(), static_cast<uint32_t>(10 * kLines));  // lines recorded
 }
 
 TEST_F(AcquisitionTest, LineSequenceEndsAfterAllLinesAndCountsFrames) {

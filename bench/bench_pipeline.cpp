@@ -1,0 +1,140 @@
+// Acquisition pipeline figures on the built-in 2048 x 2048 simulated camera at its highest
+// frame rate:
+//  * preview: distinct frames a consumer pops from the view queue per second (popping as fast
+//    as it can), beside the camera's own frame rate, and CPU time per delivered frame;
+//  * a 1000-image memory sequence: images recorded against images requested.
+// The last two lines are preview_fps_vs_camera_fps=R and sequence_lost=N.
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include <QCoreApplication>
+
+#include "acquisition/CameraAcquisition.h"
+#include "acquisition/ImageQueueSet.h"
+#include "camera/AnyCamera.h"
+#include "camera/Camera.h"
+#include "kv2_cam.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kSerial = 1001;  // the built-in 2048 x 2048 camera
+constexpr auto kPreviewTime = std::chrono::seconds(5);
+constexpr int32_t kSequenceImages = 1000;
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Sets the fastest pixel rate and the shortest exposure, so readout alone paces the camera.
+void fastest(vyk::AnyCamera& camera) {
+  const vyk::Description description = camera.getDescription();
+  vyk::Configuration configuration = vyk::Configuration::unset();
+  configuration.pixelrate = *std::max_element(description.pixelrate_vec.begin(), description.pixelrate_vec.end());
+  configuration.exposure_time_s = description.min_exposure_time_s;
+  configuration.delay_time_s = 0.0;
+  camera.setConfiguration(configuration);
+}
+
+// Runs a preview for kPreviewTime with one consumer popping the view queue; returns the
+// distinct frames per second the consumer saw.
+double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& popsPerSecond) {
+  AcquisitionSettings& s = acquisition.settings();
+  s.mode = AcquisitionSettings::kPreview;
+  s.recMode = vyk::RecordMode::RingBuffer;
+  s.imageCount = 10;
+  s.triggerMode = 0;
+  s.linesPerImage = -1;
+  acquisition.onHistVisibleChanged(false);  // the histogram thread is not part of this figure
+
+  std::atomic<bool> consuming{true};
+  uint64_t pops = 0;
+  uint64_t frames = 0;
+  std::thread consumer([&] {
+    uint32_t last = 0xFFFFFFFFu;
+    while (consuming) {
+      const auto image = viewQueues().pop(kSerial, std::chrono::milliseconds(100));
+      if (!image) continue;
+      ++pops;
+      if (image->recorderImageNumber() != last) ++frames;
+      last = image->recorderImageNumber();
+    }
+  });
+  acquisition.startCameraThread();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // past the start phase
+  const uint64_t framesAtStart = frames;
+  const uint64_t popsAtStart = pops;
+  const double cpuAtStart = cpuSeconds();
+  const auto start = Clock::now();
+  std::this_thread::sleep_for(kPreviewTime);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const uint64_t delivered = frames - framesAtStart;
+  const uint64_t popped = pops - popsAtStart;
+  const double cpu = cpuSeconds() - cpuAtStart;
+  acquisition.stopCameraThreads();
+  consuming = false;
+  consumer.join();
+  cpuPerFrame_ms = delivered > 0 ? cpu / static_cast<double>(delivered) * 1000.0 : 0.0;
+  popsPerSecond = static_cast<double>(popped) / seconds;
+  return static_cast<double>(delivered) / seconds;
+}
+
+// Records a kSequenceImages memory sequence through the sequence loop; returns the images recorded.
+int32_t sequence(CameraAcquisition& acquisition, vyk::AnyCamera& camera) {
+  AcquisitionSettings& s = acquisition.settings();
+  s.mode = AcquisitionSettings::kSequence;
+  s.recMode = vyk::RecordMode::SequenceNonBlocking;
+  s.imageCount = kSequenceImages;
+  acquisition.startCameraThread();
+  recordingStartedSemaphore().acquire();
+  while (acquisition.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  acquisition.stopCameraThreads();
+  return static_cast<int32_t>(camera.getRecordedImageCount());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  unsetenv("RASTEL_SIM_CONFIG");  // the built-in camera set
+  if (VYK_FAILED(VYK_InitializeLib())) {
+    std::fprintf(stderr, "device library did not initialise\n");
+    return 1;
+  }
+  int status = 0;
+  try {
+    auto camera = std::make_shared<vyk::AnyCamera>(std::make_unique<vyk::Camera>(vyk::InterfaceType::Any, kSerial));
+    fastest(*camera);
+    const double cameraFps = 1.0 / camera->getFrameTime();
+    CameraAcquisition acquisition(camera);
+
+    double cpuPerFrame_ms = 0.0;
+    double popsPerSecond = 0.0;
+    const double previewFps = preview(acquisition, cpuPerFrame_ms, popsPerSecond);
+    std::printf("camera frame rate:            %8.2f frames/s\n", cameraFps);
+    std::printf("preview frames to view queue: %8.2f frames/s (distinct)\n", previewFps);
+    std::printf("view queue pops:              %8.2f pops/s\n", popsPerSecond);
+    std::printf("CPU time per delivered frame: %8.3f ms\n", cpuPerFrame_ms);
+
+    const int32_t recorded = sequence(acquisition, *camera);
+    std::printf("sequence: %d of %d images recorded\n", recorded, kSequenceImages);
+    std::printf("preview_fps_vs_camera_fps=%.3f\n", previewFps / cameraFps);
+    std::printf("sequence_lost=%d\n", kSequenceImages - recorded);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    status = 1;
+  }
+  VYK_CleanupLib();
+  return status;
+}
