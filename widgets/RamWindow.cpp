@@ -21,7 +21,7 @@
 #include <numeric>
 #include <vector>
 
-RamWindow::Edit RamWindow::editAllocation(QWidget* parent, const std::shared_ptr<vyk::AnyCamera>& camera,
+RamWindow::Edit RamWindow::editAllocation(QWidget* parent, const std::weak_ptr<vyk::AnyCamera>& camera,
                                           const std::vector<uint32_t>& percentages, int activeIndex)
 {
     RamWindow dialog(camera, parent);

@@ -32,8 +32,9 @@ public:
     };
 
     // Runs the dialog modally on camera's division. OK returns the dialog's values,
-    // Cancel the given ones with accepted = false.
-    static Edit editAllocation(QWidget* parent, const std::shared_ptr<vyk::AnyCamera>& camera,
+    // Cancel the given ones with accepted = false. The dialog keeps the camera alive at no
+    // time, so that one that goes away meanwhile is reported instead of used.
+    static Edit editAllocation(QWidget* parent, const std::weak_ptr<vyk::AnyCamera>& camera,
                                const std::vector<uint32_t>& percentages, int activeIndex);
 
     // Builds the dialog; the camera is only observed (a vanished one is reported on Apply).

@@ -44,11 +44,11 @@ QTableWidgetItem* fixedItem(const QString& text)
 
 } // namespace
 
-RamWindowDxr::Edit RamWindowDxr::editAllocation(QWidget* parent, const std::shared_ptr<vyk::AnyCamera>& camera,
+RamWindowDxr::Edit RamWindowDxr::editAllocation(QWidget* parent, const std::weak_ptr<vyk::AnyCamera>& camera,
                                                 const std::vector<vyk::RamAllocation>& entries,
                                                 uint16_t activeSegment)
 {
-    RamWindowDxr dialog(camera, parent);
+    RamWindowDxr dialog(camera.lock(), parent);
     dialog.loadEntries(entries, activeSegment);
     if (dialog.exec() == QDialog::Accepted)
         return {dialog.entries(), dialog.activeSegment(), true};

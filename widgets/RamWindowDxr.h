@@ -33,8 +33,10 @@ public:
     };
 
     // Runs the dialog modally on entries; with activeSegment 0 the first segment of this
-    // camera becomes active. Cancel returns the given values with accepted = false.
-    static Edit editAllocation(QWidget* parent, const std::shared_ptr<vyk::AnyCamera>& camera,
+    // camera becomes active. Cancel returns the given values with accepted = false. The
+    // camera is held only while its serial is read, so that one that goes away meanwhile is
+    // reported instead of used.
+    static Edit editAllocation(QWidget* parent, const std::weak_ptr<vyk::AnyCamera>& camera,
                                const std::vector<vyk::RamAllocation>& entries, uint16_t activeSegment);
 
     // Builds the dialog and reads the camera's serial (may throw vyk::CameraException);

@@ -468,7 +468,11 @@ CameraSettingsTree::CamRamDialog CameraSettingsTree::ramWindowDialog()
 {
     return [](QWidget* parent, std::shared_ptr<vyk::AnyCamera> camera, const std::vector<uint32_t>& percentages,
               int active) {
-        const RamWindow::Edit edit = RamWindow::editAllocation(parent, camera, percentages, active);
+        // The dialog only observes the camera: a failure that removes it while the dialog
+        // is open must be able to close it.
+        const std::weak_ptr<vyk::AnyCamera> observed = camera;
+        camera.reset();
+        const RamWindow::Edit edit = RamWindow::editAllocation(parent, observed, percentages, active);
         return CamRamEdit{edit.percentages, edit.activeIndex, edit.accepted};
     };
 }
@@ -477,7 +481,9 @@ CameraSettingsTree::DxrDialog CameraSettingsTree::ramWindowDxrDialog()
 {
     return [](QWidget* parent, std::shared_ptr<vyk::AnyCamera> camera, const std::vector<vyk::RamAllocation>& segments,
               const vyk::RamAllocation& active) {
-        const RamWindowDxr::Edit edit = RamWindowDxr::editAllocation(parent, camera, segments, active.alloc_id);
+        const std::weak_ptr<vyk::AnyCamera> observed = camera; // as above
+        camera.reset();
+        const RamWindowDxr::Edit edit = RamWindowDxr::editAllocation(parent, observed, segments, active.alloc_id);
         return DxrEdit{edit.entries, edit.activeSegment, edit.accepted};
     };
 }
@@ -501,6 +507,16 @@ CameraSettingsTree::runDxrDialog(const std::vector<vyk::RamAllocation>& segments
         return std::nullopt;
     }
     return dxrDialog_(this, camera_, segments, active);
+}
+
+bool CameraSettingsTree::stillHeld(const std::weak_ptr<vyk::AnyCamera>& edited) const
+{
+    // The modal dialog runs a nested event loop, in which a camera failure can make the
+    // tree drop its camera: then the answer belongs to no camera any more.
+    if (camera_ && camera_ == edited.lock())
+        return true;
+    qWarning() << "The camera went away while its RAM dialog was open; nothing was written";
+    return false;
 }
 
 void CameraSettingsTree::onRamButtonClicked()
@@ -529,8 +545,9 @@ void CameraSettingsTree::editDxrStorage()
     try {
         const vyk::RamAllocation active = camera_->getDxrSegment();
         const std::vector<vyk::RamAllocation> segments = camera_->getDxrAllocation();
+        const std::weak_ptr<vyk::AnyCamera> edited = camera_;
         const std::optional<DxrEdit> edit = runDxrDialog(segments, active);
-        if (!edit || !edit->accepted)
+        if (!edit || !edit->accepted || !stillHeld(edited))
             return;
         camera_->setDxrAllocation(edit->segments);
         if (edit->activateSegment != 0) {
@@ -549,8 +566,9 @@ void CameraSettingsTree::editCamRam()
 {
     try {
         ramPercentages_ = camera_->getCamRamAllocation();
+        const std::weak_ptr<vyk::AnyCamera> edited = camera_;
         const std::optional<CamRamEdit> edit = runCamRamDialog(ramPercentages_, ramActiveIndex_);
-        if (!edit || !edit->accepted)
+        if (!edit || !edit->accepted || !stillHeld(edited))
             return;
         if (edit->percentages != ramPercentages_) {
             // Kept only once the camera took it, so that the map never shows a refused division.

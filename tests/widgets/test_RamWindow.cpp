@@ -365,4 +365,30 @@ TEST_F(RamWindowTest, RoundTripFromTheSettingsTreeToARecordingInSegmentTwo)
     EXPECT_EQ(camera->getCamRamMaxImages(), 20u);
 }
 
+// A camera failure while the dialog is open from the tree: the tree drops the camera, the
+// dialog reports it on Apply, and OK writes nothing.
+TEST_F(RamWindowTest, CameraDroppedByTheTreeWhileTheDialogIsOpen)
+{
+    useCameras(ramCamera(103));
+    auto camera = open(103);
+    std::weak_ptr<vyk::AnyCamera> observed = camera;
+    CameraSettingsTree tree(nullptr, camera);
+    MessageBoxAnswerer boxes;
+    whenShown<RamWindow>([&](RamWindow* dialog) {
+        tree.adaptToCameraError(103);
+        camera.reset();
+        EXPECT_TRUE(observed.expired()); // nothing but the tree and the test held it
+        spin(*dialog, 1)->setValue(40);
+        applyButton(*dialog)->click();
+        okButton(*dialog)->click();
+    });
+    tree.findChild<VYKTreePushButton*>("RamButton")->click();
+    ASSERT_EQ(boxes.titles.size(), 1);
+    EXPECT_EQ(boxes.titles.at(0), "Camera unavailable");
+    EXPECT_EQ(tree.settingValue("RamSeg1Percent").toUInt(), 100u);
+
+    // The same camera opened again still has the whole RAM in one segment.
+    EXPECT_EQ(open(103)->getCamRamAllocation(), (U32s{100, 0, 0, 0}));
+}
+
 } // namespace

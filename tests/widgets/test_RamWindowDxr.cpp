@@ -365,6 +365,26 @@ TEST_F(RamWindowDxrTest, RoundTripFromTheSettingsTreeToARecordingInSegmentTwo)
     EXPECT_EQ(camera->getCamRamMaxImages(), 4u);
 }
 
+TEST_F(RamWindowDxrTest, CameraDroppedByTheTreeWhileTheDialogIsOpen)
+{
+    auto camera = connect(kFirst);
+    std::weak_ptr<vyk::AnyCamera> observed = camera;
+    CameraSettingsTree tree(nullptr, camera);
+    MessageBoxAnswerer boxes;
+    whenShown<RamWindowDxr>([&](RamWindowDxr* dialog) {
+        tree.adaptToCameraError(kFirst);
+        camera.reset();
+        EXPECT_TRUE(observed.expired());
+        typePercent(*dialog, 0, "20");
+        applyButton(*dialog)->click();
+        okButton(*dialog)->click();
+    });
+    tree.findChild<VYKTreePushButton*>("RamButton")->click();
+    ASSERT_EQ(boxes.titles.size(), 1);
+    EXPECT_EQ(boxes.titles.at(0), "Camera unavailable");
+    EXPECT_EQ(connect(kFirst)->getDxrAllocation().front().percent_of_total, 50.0);
+}
+
 // A server that takes the division but then refuses a segment: each failure has its box.
 class RamWindowDxrCountTest : public SimCameraTest {};
 
