@@ -412,7 +412,9 @@ bool CameraAcquisition::waitUntilRecorded(Run& run, int64_t index) {
     // A stop or the recording's end ends the wait too: neither will make the image appear.
     if (!_running) return false;
     if (!locked(_cameraLock, [&] { return run.camera->isRecording(); })) return false;
-    std::this_thread::yield();
+    // Each check queries the recorder (and the device); a short sleep instead of a bare
+    // yield keeps the check from competing with the camera's own frame thread.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 
