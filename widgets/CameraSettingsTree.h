@@ -157,6 +157,8 @@ private:
     // The RAM dialogs every tree starts with: RamWindow and RamWindowDxr.
     static CamRamDialog ramWindowDialog();
     static DxrDialog ramWindowDxrDialog();
+    // The camera's active DXR segment; alloc_id 0 when it owns none.
+    vyk::RamAllocation activeDxrSegment();
     // True while edited is still the held camera (after a modal RAM dialog).
     bool stillHeld(const std::weak_ptr<vyk::AnyCamera>& edited) const;
     // The plug points of the RAM dialogs; false when no dialog is installed.

@@ -266,6 +266,8 @@ void RamWindowDxr::onAddSegment()
     added.alloc_id = static_cast<uint16_t>(largest + 1);
     added.camera_serial = serial_;
     entries_.push_back(added);
+    if (activeSegment_ == 0)
+        activeSegment_ = added.alloc_id; // the camera's first segment is the one it records into
     rebuildTable();
     refreshRemaining();
 }

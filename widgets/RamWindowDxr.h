@@ -55,6 +55,8 @@ public:
     enum Column { kAllocId = 0, kCamera, kPercent, kActive, kImages, kColumnCount };
 
 public slots:
+    // Appends a segment of this camera after the largest alloc_id; it becomes active when
+    // no segment is.
     void onAddSegment();
     void onRemoveSegment();
     void onApply();

@@ -509,6 +509,19 @@ CameraSettingsTree::runDxrDialog(const std::vector<vyk::RamAllocation>& segments
     return dxrDialog_(this, camera_, segments, active);
 }
 
+vyk::RamAllocation CameraSettingsTree::activeDxrSegment()
+{
+    constexpr uint32_t kNoSegment = 0xa0163006; // the camera owns no storage segment
+    try {
+        return camera_->getDxrSegment();
+    } catch (const vyk::CameraException& error) {
+        // A camera without storage has to reach the dialog to get some.
+        if (error.code() != kNoSegment)
+            throw;
+        return vyk::RamAllocation{};
+    }
+}
+
 bool CameraSettingsTree::stillHeld(const std::weak_ptr<vyk::AnyCamera>& edited) const
 {
     // The modal dialog runs a nested event loop, in which a camera failure can make the
@@ -543,7 +556,7 @@ void CameraSettingsTree::onRamButtonClicked()
 void CameraSettingsTree::editDxrStorage()
 {
     try {
-        const vyk::RamAllocation active = camera_->getDxrSegment();
+        const vyk::RamAllocation active = activeDxrSegment();
         const std::vector<vyk::RamAllocation> segments = camera_->getDxrAllocation();
         const std::weak_ptr<vyk::AnyCamera> edited = camera_;
         const std::optional<DxrEdit> edit = runDxrDialog(segments, active);

@@ -385,6 +385,29 @@ TEST_F(RamWindowDxrTest, CameraDroppedByTheTreeWhileTheDialogIsOpen)
     EXPECT_EQ(connect(kFirst)->getDxrAllocation().front().percent_of_total, 50.0);
 }
 
+// A camera that owns no storage reaches the dialog and gets its first segment there.
+TEST_F(RamWindowDxrTest, CameraWithoutStorageGetsItsFirstSegment)
+{
+    auto camera = connect(kSecond);
+    camera->setDxrAllocation({});
+    CameraSettingsTree tree(nullptr, camera);
+    whenShown<RamWindowDxr>([](RamWindowDxr* dialog) {
+        EXPECT_EQ(column(*dialog, 1), (QStringList{"6001"}));
+        EXPECT_EQ(dialog->activeSegment(), 0);
+        button(*dialog, "+ Segment")->click(); // id 2 is free again after the largest, 1
+        EXPECT_EQ(dialog->activeSegment(), 2);
+        EXPECT_TRUE(radio(*dialog, 2)->isChecked());
+        typePercent(*dialog, 1, "40");
+        button(*dialog, "+ Segment")->click();
+        EXPECT_EQ(dialog->activeSegment(), 2);
+        okButton(*dialog)->click();
+    });
+    tree.findChild<VYKTreePushButton*>("RamButton")->click();
+    EXPECT_EQ(camera->getDxrSegment(), (vyk::RamAllocation{2, 4, 40.0, kSecond}));
+    EXPECT_EQ(camera->getDxrAllocation().size(), 3u);
+    EXPECT_EQ(tree.findChild<VYKTreeSpinBox*>("Image Count")->value(), 8);
+}
+
 // A server that takes the division but then refuses a segment: each failure has its box.
 class RamWindowDxrCountTest : public SimCameraTest {};
 
