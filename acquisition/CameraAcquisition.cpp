@@ -543,6 +543,15 @@ int32_t CameraAcquisition::countAvailable(vyk::AnyCamera& camera, const Acquisit
   return s.linesPerImage > 0 ? clampToInt32(recorded / s.linesPerImage) : 0;
 }
 
+bool CameraAcquisition::cameraRecording() {
+  if (!_camera) return false;
+  try {
+    return locked(_cameraLock, [&] { return _camera->isRecording(); });
+  } catch (const vyk::CameraException&) {
+    return false;  // a camera that cannot answer is not recording for the caller
+  }
+}
+
 int32_t CameraAcquisition::maxImageCount() {
   if (!_camera) return 0;
   try {

@@ -57,6 +57,9 @@ class CameraAcquisition : public QObject {
   bool isRunning() const { return _running.load(); }
   /// The camera's serial.
   DWORD serial() const { return _serial; }
+  /// True while the camera records; asked in turn with the worker's calls, so the GUI can
+  /// poll it while a run starts. False without a camera or when the query fails.
+  bool cameraRecording();
 
   /// Starts a worker thread for settings().mode unless one is running.
   void startCameraThread();

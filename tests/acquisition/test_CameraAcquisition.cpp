@@ -50,6 +50,7 @@ TEST_F(AcquisitionTest, PreviewDeliversToBothQueuesUntilStopped) {
 
   acquisition.stopCameraThreads();
   EXPECT_FALSE(acquisition.isRunning());
+  EXPECT_FALSE(acquisition.cameraRecording());
   EXPECT_FALSE(camera->isRecording());
   EXPECT_TRUE(events.waitFor([&] { return !events.done.empty(); }));
   EXPECT_EQ(static_cast<int>(events.done.size()), 1);
@@ -73,6 +74,7 @@ TEST_F(AcquisitionTest, PreviewAttachesToARunningRecordingWithoutRecordingAgain)
   prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
   acquisition.startCameraThread();
   ASSERT_TRUE(viewQueues().pop(serial, 5000ms));
+  EXPECT_TRUE(acquisition.cameraRecording());
   // A new record would have made a recorder of 10 images and resized the queues.
   EXPECT_EQ(acquisition.maxImageCount(), 20);
   EXPECT_EQ(viewQueues().capacity(serial), 3u);
