@@ -15,11 +15,13 @@
 #include "StatusReporter.h"
 #include "StyleSheet.h"
 #include "ThemeActions.h"
+#include "ThemeNotifier.h"
 #include "VYKToolbarPopup.h"
 
 #include "acquisition/CameraAcquisition.h"
 #include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
+#include "view/VtkViewWidget.h"
 
 #include "kv2_cam.h"
 
@@ -119,10 +121,6 @@ MainWindow::~MainWindow()
     deleteAcquisitions();
     cameras_.clear();
     VYK_CleanupLib();
-    // The view menu belongs to the dock manager but sits in this window's menu bar: it
-    // leaves the bar before the manager takes it down.
-    menuBar()->clear();
-    delete dockManager_;
     delete scanner_;
     delete status_;
 }
@@ -140,7 +138,11 @@ void MainWindow::createDockManager()
     ads::CDockManager::setConfigFlag(ads::CDockManager::DragPreviewHasWindowFrame, false);
     ads::CDockManager::setConfigFlag(ads::CDockManager::DockAreaHasUndockButton, false);
     dockManager_ = new ads::CDockManager(this);
-    dockManager_->setStyleSheet(QString());
+    // Replaces the docking library's own sheet so that the application style sheet governs
+    // the docks. A sheet without rules rather than an empty text: clearing the manager's
+    // sheet with an empty one leaves Qt's style sheet machinery with a dangling widget once
+    // the manager is gone, and the next application style sheet change crashes.
+    dockManager_->setStyleSheet(QStringLiteral("/* docks follow the application style sheet */"));
 }
 
 void MainWindow::createStatusBar()
@@ -269,11 +271,18 @@ void MainWindow::createHistogramWidget()
     qDebug() << "Leave createHistogramWidget";
 }
 
-QWidget* MainWindow::createView(DWORD serial, vyk::AnyCamera& camera, ads::CDockWidget*)
+VtkViewWidget* MainWindow::createView(DWORD serial, vyk::AnyCamera& camera, ads::CDockWidget* dock)
 {
-    // The camera's image view takes this place; until then the dock shows an empty panel.
-    Q_UNUSED(camera);
-    return placeholderPanel(QStringLiteral("view_%1").arg(serial));
+    const vyk::Description description = camera.getDescription();
+    const vyk::Configuration configuration = camera.getConfiguration();
+    auto* view = new VtkViewWidget(dock, description.max_height, description.max_width);
+    view->addCameraInfo(serial, configuration.roi, description);
+    view->createImagePipeline();
+    view->addActorsToRenderer();
+    // The view follows every later theme switch and starts in the one in force.
+    connect(ThemeNotifier::instance(), &ThemeNotifier::themeChanged, view, &VtkViewWidget::applyTheme);
+    view->applyTheme(iconFolder().contains(QLatin1String("white")) ? QStringLiteral("Dark") : QStringLiteral("Bright"));
+    return view;
 }
 
 void MainWindow::createVTKWidgets()
@@ -289,24 +298,26 @@ void MainWindow::createVTKWidgets()
 
     ads::CDockAreaWidget* previousArea = nullptr;
     for (const auto& [serial, camera] : cameras_) {
-        QString name;
+        ads::CDockWidget* dock = nullptr;
         try {
-            name = cameraName(*camera);
-        } catch (const std::exception& e) {
-            qCritical() << "Could not read the name of camera: " << serial << e.what();
-            continue;
+            dock = DockFactory::create(cameraName(*camera), loadIcon(QStringLiteral("airplay-solid"), colourOf(serial)),
+                                       QStringLiteral("VTK_%1").arg(serial));
+            qInfo() << "Created vtkDockWidget";
+            VtkViewWidget* view = createView(serial, *camera, dock);
+            DockFactory::putPanel(dock, view, false);
+            qInfo() << "Created vtk render widget";
+            views_[serial] = view;
+        } catch (const vyk::CameraException& e) {
+            // The dock stays without a view; the health check or the next command removes
+            // the camera.
+            qCritical() << "Could not create the view of camera: " << serial << e.what();
+            if (!dock)
+                continue;
         }
-        ads::CDockWidget* dock = DockFactory::create(name, loadIcon(QStringLiteral("airplay-solid"), colourOf(serial)),
-                                                     QStringLiteral("VTK_%1").arg(serial));
-        qInfo() << "Created vtkDockWidget";
-        QWidget* view = createView(serial, *camera, dock);
-        DockFactory::putPanel(dock, view, false);
-        qInfo() << "Created vtk render widget";
         previousArea = previousArea ? dockManager_->addDockWidget(ads::RightDockWidgetArea, dock, previousArea)
                                     : dockManager_->addDockWidget(ads::LeftDockWidgetArea, dock);
         dockManager_->addToggleViewActionToMenu(dock->toggleViewAction(), QStringLiteral("View Windows"),
                                                 loadIcon(QStringLiteral("airplay-solid")));
-        views_[serial] = view;
         viewDocks_[serial] = dock;
     }
     qDebug() << "Leave createVTKWidgets";
@@ -321,8 +332,10 @@ void MainWindow::createCamSetWidget()
         dockManager_->addDockWidget(ads::RightDockWidgetArea, camSetDock_);
         dockManager_->addToggleViewActionToMenu(camSetDock_->toggleViewAction());
         qInfo() << "Created CamerasettingsDockwidget";
-    } else if (DockFactory::deletePanel(camSetDock_)) {
-        qInfo() << "camSetTree destroyed";
+    } else {
+        if (DockFactory::deletePanel(camSetDock_))
+            qInfo() << "camSetTree destroyed";
+        redock(camSetDock_, ads::RightDockWidgetArea);
     }
     if (!cameras_.empty()) {
         // The settings tree of the first camera takes this place.
@@ -344,8 +357,10 @@ void MainWindow::createCameraOverviewWidget()
             dockManager_->addDockWidget(ads::RightDockWidgetArea, overviewDock_);
         dockManager_->addToggleViewActionToMenu(overviewDock_->toggleViewAction());
         qInfo() << "Created cameraOverviewDockWidget";
-    } else if (DockFactory::deletePanel(overviewDock_)) {
-        qInfo() << "Destroyed cameraOverviewWidget";
+    } else {
+        if (DockFactory::deletePanel(overviewDock_))
+            qInfo() << "Destroyed cameraOverviewWidget";
+        redock(overviewDock_, ads::RightDockWidgetArea);
     }
     overview_ = nullptr;
     if (!cameras_.empty()) {
@@ -375,8 +390,10 @@ void MainWindow::createVideoCtrlWidget()
         dockManager_->addDockWidget(ads::BottomDockWidgetArea, videoCtrlDock_);
         dockManager_->addToggleViewActionToMenu(videoCtrlDock_->toggleViewAction());
         qInfo() << "Created videoCtrlDockWidget";
-    } else if (DockFactory::deletePanel(videoCtrlDock_)) {
-        qInfo() << "Destroyed videoCtrlWidget";
+    } else {
+        if (DockFactory::deletePanel(videoCtrlDock_))
+            qInfo() << "Destroyed videoCtrlWidget";
+        redock(videoCtrlDock_, ads::BottomDockWidgetArea);
     }
     if (!cameras_.empty()) {
         // The playback control of the first camera takes this place.
@@ -400,6 +417,16 @@ void MainWindow::connectGlobalSignals()
     for (const auto& [serial, acquisition] : acquisitions_) {
         connect(acquisition, &CameraAcquisition::recordingDone, this, &MainWindow::onRecordingDone, unique);
         connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
+        const auto view = views_.find(serial);
+        if (view == views_.end())
+            continue;
+        connect(view->second, &VtkViewWidget::visibilityChanged, acquisition, &CameraAcquisition::onVTKVisibleChanged, unique);
+        if (overview_) {
+            connect(overview_, &CameraOverview::cameraColorChanged, view->second, &VtkViewWidget::onCameraColorChanged, unique);
+            connect(overview_, &CameraOverview::isoLevelChanged, view->second, &VtkViewWidget::onIsoLevelChanged, unique);
+            connect(overview_, &CameraOverview::showPipelineRequest, view->second, &VtkViewWidget::showPipeline, unique);
+            connect(overview_, &CameraOverview::hidePipelineRequest, view->second, &VtkViewWidget::hidePipeline, unique);
+        }
     }
     qInfo() << "Connects successful!";
 }
@@ -696,6 +723,14 @@ bool MainWindow::anyCameraRecording()
         }
     }
     return false;
+}
+
+void MainWindow::redock(ads::CDockWidget* dock, ads::DockWidgetArea area)
+{
+    if (dockManager_->findDockWidget(dock->objectName()) == dock)
+        return;
+    dockManager_->addDockWidget(area, dock);
+    dock->toggleView(true);
 }
 
 void MainWindow::removePanelDock(ads::CDockWidget* dock)

@@ -5,6 +5,8 @@
 
 #include "CameraMap.h"
 
+#include <qtadvanceddocking/ads_globals.h>
+
 #include <QMainWindow>
 #include <QString>
 
@@ -25,6 +27,7 @@ class QToolBar;
 class StatusReporter;
 class ThemeActions;
 class VYKToolbarPopup;
+class VtkViewWidget;
 
 namespace ads {
 class CDockManager;
@@ -44,6 +47,7 @@ public:
     const CameraMap& cameras() const { return cameras_; }
     const ColourMap& colours() const { return colours_; }
     const std::map<DWORD, CameraAcquisition*>& acquisitions() const { return acquisitions_; }
+    const std::map<DWORD, VtkViewWidget*>& views() const { return views_; }
     ads::CDockManager* dockManager() const { return dockManager_; }
     // The view dock of serial, or null.
     ads::CDockWidget* viewDock(DWORD serial) const;
@@ -116,11 +120,14 @@ private:
     void resetCommandButtons(bool enabled);
     bool anyCameraRecording();
     void removePanelDock(ads::CDockWidget* dock);
+    // Puts a panel dock that the last camera's removal took out back into area.
+    void redock(ads::CDockWidget* dock, ads::DockWidgetArea area);
     QString colourOf(DWORD serial) const;
     // Selects the camera of selector entry index; camera errors propagate.
     void switchToCamera(int index);
-    // The image view for serial in dock; null when the camera cannot describe itself.
-    QWidget* createView(DWORD serial, vyk::AnyCamera& camera, ads::CDockWidget* dock);
+    // The image view of serial in dock, showing the camera's current region of interest.
+    // Camera errors propagate.
+    VtkViewWidget* createView(DWORD serial, vyk::AnyCamera& camera, ads::CDockWidget* dock);
     // An empty panel standing in a dock until its component supplies the real one.
     static QWidget* placeholderPanel(const QString& name);
 
@@ -138,7 +145,7 @@ private:
     CameraMap cameras_;                                   // serial to camera handle
     ColourMap colours_;                                   // serial to colour name
     std::map<DWORD, CameraAcquisition*> acquisitions_;    // serial to acquisition (children)
-    std::map<DWORD, QWidget*> views_;                     // serial to image view (in its dock)
+    std::map<DWORD, VtkViewWidget*> views_;               // serial to image view (in its dock)
     std::map<DWORD, ads::CDockWidget*> viewDocks_;        // serial to the dock holding the view
 
     ads::CDockWidget* histogramDock_ = nullptr;

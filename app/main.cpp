@@ -13,6 +13,9 @@
 #include <QPixmap>
 #include <QSplashScreen>
 #include <QStyleFactory>
+#include <QSurfaceFormat>
+
+#include <QVTKOpenGLNativeWidget.h>
 
 #include <vtkOpenGLRenderWindow.h>
 
@@ -44,6 +47,8 @@ int main(int argc, char* argv[])
     QApplication::setAttribute(Qt::AA_UseDesktopOpenGL);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     vtkOpenGLRenderWindow::SetGlobalMaximumNumberOfMultiSamples(0);
+    // The image views render through VTK's OpenGL widget, which needs its own surface format.
+    QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
 
     QApplication app(argc, argv);
     initRastelResources();

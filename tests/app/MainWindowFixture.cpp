@@ -56,9 +56,10 @@ void ModalAnswerer::click(const QString& title, const QString& button)
 void ModalAnswerer::poll()
 {
     QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible() || dialog == lastAnswered_)
+    // A dialog being closed may stay active for a moment; a new one may reuse its address.
+    if (!dialog || !dialog->isVisible() || dialog->property("answeredByTest").toBool())
         return;
-    lastAnswered_ = dialog;
+    dialog->setProperty("answeredByTest", true);
     const QString title = dialog->windowTitle();
     seen_ << title;
     for (auto& entry : handlers_) {

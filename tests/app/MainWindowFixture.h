@@ -51,7 +51,6 @@ private:
     QTimer timer_;
     std::vector<std::pair<QString, Handler>> handlers_;
     QStringList seen_;
-    QWidget* lastAnswered_ = nullptr; // a dialog being closed may stay active for a moment
 };
 
 // Answers discovery requests on a loopback port with a fixed device list.

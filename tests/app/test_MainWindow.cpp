@@ -387,12 +387,3 @@ TEST_F(MainWindowTest, CloseSavesStateAndPerspectives)
     EXPECT_TRUE(logged(QStringLiteral("Deleted histogramWidget")));
     EXPECT_EQ(dock(window, QStringLiteral("Histogram")), nullptr);
 }
-TEST_F(MainWindowTest, DebugTopLevels)
-{
-    { MainWindow& w = makeWindow(); Q_UNUSED(w); window_.reset(); }
-    for (QWidget* w : QApplication::topLevelWidgets())
-        std::fprintf(stderr, "top: %s %s visible=%d\n", w->metaObject()->className(), qPrintable(w->objectName()), w->isVisible());
-    QApplication::processEvents();
-    for (QWidget* w : QApplication::allWidgets())
-        std::fprintf(stderr, "all: %s %s\n", w->metaObject()->className(), qPrintable(w->objectName()));
-}

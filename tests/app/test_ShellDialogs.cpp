@@ -83,7 +83,7 @@ TEST_F(RemoteUsageTest, AnswersAndTheTickDecideTheStoredMode)
     setSetting(QStringLiteral("mainWindow/Searchmode"), QStringLiteral("local"));
     EXPECT_TRUE(CameraScanner::askRemoteUsage(QStringLiteral("local"), nullptr));
     EXPECT_EQ(setting(QStringLiteral("mainWindow/Searchmode")).toString(), QStringLiteral("local"));
-    EXPECT_EQ(answerer_->count(QStringLiteral("Remote Devices")), 2);
+    EXPECT_EQ(answerer_->count(QStringLiteral("Remote Devices")), 3);
 }
 
 TEST(AboutBoxTest, ReportsTheQtVersionInUseAndTheBuild)
