@@ -9,11 +9,14 @@ FrameStore::FrameStore(StorePolicy policy, uint32_t capacity, uint32_t width, ui
     : policy_(policy), capacity_(capacity), width_(width), height_(height)
 {
     const size_t pixels = size_t(width) * height;
+    // One block for every slot, not value-initialised: the pages are committed when an
+    // image first lands in them. (Separate small blocks would each be touched by the
+    // allocator's own bookkeeping, making a large store resident before any image.)
+    pixels_.reset(new uint16_t[size_t(capacity) * pixels]);
     slots_.reserve(capacity);
     for (uint32_t i = 0; i < capacity; ++i) {
         auto slot = std::make_unique<Slot>();
-        // Not value-initialised: the pages are committed when an image first lands in them.
-        slot->pixels.reset(new uint16_t[pixels]);
+        slot->pixels = pixels_.get() + size_t(i) * pixels;
         slots_.push_back(std::move(slot));
     }
 }
@@ -22,7 +25,8 @@ FrameStore::~FrameStore() = default;
 
 uint64_t FrameStore::bytesFor(uint32_t capacity, uint32_t width, uint32_t height)
 {
-    return uint64_t(capacity) * width * height * sizeof(uint16_t);
+    // Each image also costs its slot's bookkeeping, which is committed at once.
+    return uint64_t(capacity) * (uint64_t(width) * height * sizeof(uint16_t) + sizeof(Slot));
 }
 
 FrameStore::PutResult FrameStore::put(const uint16_t* pixels, const uint8_t* metadata,
@@ -52,7 +56,7 @@ FrameStore::PutResult FrameStore::put(const uint16_t* pixels, const uint8_t* met
         // oldest image); the slot lock makes the producer wait for it.
         Slot& slot = *slots_[slotIndex];
         std::lock_guard<std::mutex> slotGuard(slot.lock);
-        std::memcpy(slot.pixels.get(), pixels, size_t(width_) * height_ * sizeof(uint16_t));
+        std::memcpy(slot.pixels, pixels, size_t(width_) * height_ * sizeof(uint16_t));
         slot.info.number = number;
         slot.info.hasMetadata = metadata != nullptr;
         if (metadata != nullptr)
@@ -88,7 +92,7 @@ bool FrameStore::read(uint32_t index, const Reader& reader)
         --held_;
     }
     guard.unlock();
-    reader(slot.pixels.get(), slot.info);
+    reader(slot.pixels, slot.info);
     return true;
 }
 

@@ -68,13 +68,13 @@ public:
     uint32_t height() const { return height_; }
     StorePolicy policy() const { return policy_; }
 
-    // Bytes of pixel memory a store of this shape allocates.
+    // Bytes of memory a store of this shape allocates: pixels and slot bookkeeping.
     static uint64_t bytesFor(uint32_t capacity, uint32_t width, uint32_t height);
 
 private:
     struct Slot {
         std::mutex lock;                    // held while the slot's pixels or info change or are read
-        std::unique_ptr<uint16_t[]> pixels; // width*height values (guarded by lock)
+        uint16_t* pixels = nullptr;         // width*height values in pixels_ (guarded by lock)
         FrameInfo info;                     // guarded by lock
     };
 
@@ -82,6 +82,7 @@ private:
     const uint32_t capacity_;
     const uint32_t width_;
     const uint32_t height_;
+    std::unique_ptr<uint16_t[]> pixels_;  // the pixels of every slot, capacity_ images in a row
     std::vector<std::unique_ptr<Slot>> slots_;
 
     std::mutex putLock_;         // serialises producers

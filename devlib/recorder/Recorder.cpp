@@ -82,7 +82,9 @@ int32_t Recorder::create(VYK_HANDLE camera, uint32_t mode, const std::string& pa
     case VYK_RECORDER_MODE_MEMORY:
         if (!path.empty())
             return VYK_ERR_FILE_PATH_RULE;
-        capacity = MemoryBudget::memoryCapacity(imageBytes, MemoryBudget::availableBytes());
+        // Measured as init measures it, slot bookkeeping included, so init accepts it.
+        capacity = MemoryBudget::memoryCapacity(FrameStore::bytesFor(1, width, height),
+                                                MemoryBudget::availableBytes());
         if (capacity == 0)
             return VYK_ERR_OUT_OF_MEMORY;
         break;
@@ -524,6 +526,9 @@ void Recorder::onFrame(const vyksim::SimFrame& frame)
             ++lost_;
             const int32_t why = writer ? writer->errorStatus() : 0;
             noteError(why != 0 ? why : VYK_ERR_BUFFER_OVERRUN);
+            // A writer that failed (a full disk) writes nothing more: the recording ends
+            // with the error instead of running on and losing every further image.
+            complete = why == VYK_ERR_FILE_IO;
         }
 #endif
     } else {
@@ -653,7 +658,14 @@ int32_t Recorder::status(uint32_t* running, uint32_t* recorded, uint32_t* buffer
         error = errorStatus_;
         if (store_) {
             if (mode_ == VYK_RECORDER_MODE_FILE) {
-                count = uint32_t(std::min<uint64_t>(accepted_, 0xFFFFFFFFu));
+                uint64_t images = accepted_;
+#ifdef VYK_RECORDER_HAVE_FILES
+                // After a failed write the writer drops what it had accepted: only the
+                // images on disk count (a full disk must not inflate the count).
+                if (writer_ && writer_->errorStatus() == VYK_ERR_FILE_IO)
+                    images = std::min<uint64_t>(images, writer_->writtenCount());
+#endif
+                count = uint32_t(std::min<uint64_t>(images, 0xFFFFFFFFu));
                 size = store_->capacity();
             } else {
                 count = store_->policy() == StorePolicy::Fifo
