@@ -122,6 +122,35 @@ int32_t SimCamera::ramOperation(bool isChange, Fn run)
     return run();
 }
 
+int32_t SimCamera::readSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t* mode)
+{
+    return query([&] {
+        if (!supported)
+            return VYK_ERR_NOT_SUPPORTED;
+        *mode = settings_.*field;
+        return VYK_NOERROR;
+    });
+}
+
+template <typename Fn>
+int32_t SimCamera::writeSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t mode, Fn also)
+{
+    return change([&](CameraSettings& next) {
+        if (!supported)
+            return VYK_ERR_NOT_SUPPORTED;
+        if (!isOnOff(mode))
+            return VYK_ERR_INVALID_ARGUMENT;
+        also(next);
+        next.*field = mode;
+        return VYK_NOERROR;
+    });
+}
+
+int32_t SimCamera::writeSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t mode)
+{
+    return writeSwitch(supported, field, mode, [](CameraSettings&) {});
+}
+
 // ---- Identity and health ----------------------------------------------------
 
 int32_t SimCamera::description(VYK_Description& d)
@@ -581,24 +610,12 @@ int32_t SimCamera::setPixelFormat(uint32_t flag)
 
 int32_t SimCamera::noiseFilter(uint16_t* mode)
 {
-    return query([&] {
-        if (!config_.noiseFilter)
-            return VYK_ERR_NOT_SUPPORTED;
-        *mode = settings_.noiseFilter;
-        return VYK_NOERROR;
-    });
+    return readSwitch(config_.noiseFilter, &CameraSettings::noiseFilter, mode);
 }
 
 int32_t SimCamera::setNoiseFilter(uint16_t mode)
 {
-    return change([&](CameraSettings& next) {
-        if (!config_.noiseFilter)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.noiseFilter = mode;
-        return VYK_NOERROR;
-    });
+    return writeSwitch(config_.noiseFilter, &CameraSettings::noiseFilter, mode);
 }
 
 int32_t SimCamera::darkOffset(uint16_t* offset)
@@ -611,47 +628,24 @@ int32_t SimCamera::darkOffset(uint16_t* offset)
 
 int32_t SimCamera::doubleImage(uint16_t* mode)
 {
-    return query([&] {
-        if (!config_.doubleImage)
-            return VYK_ERR_NOT_SUPPORTED;
-        *mode = settings_.doubleImage;
-        return VYK_NOERROR;
-    });
+    return readSwitch(config_.doubleImage, &CameraSettings::doubleImage, mode);
 }
 
 int32_t SimCamera::setDoubleImage(uint16_t mode)
 {
-    return change([&](CameraSettings& next) {
-        if (!config_.doubleImage)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.doubleImage = mode;
-        return VYK_NOERROR;
-    });
+    return writeSwitch(config_.doubleImage, &CameraSettings::doubleImage, mode);
 }
 
 int32_t SimCamera::altSensitivity(uint16_t* mode)
 {
-    return query([&] {
-        if (!config_.altSensitivity)
-            return VYK_ERR_NOT_SUPPORTED;
-        *mode = settings_.altSensitivity;
-        return VYK_NOERROR;
-    });
+    return readSwitch(config_.altSensitivity, &CameraSettings::altSensitivity, mode);
 }
 
 int32_t SimCamera::setAltSensitivity(uint16_t mode)
 {
-    return change([&](CameraSettings& next) {
-        if (!config_.altSensitivity)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
+    return writeSwitch(config_.altSensitivity, &CameraSettings::altSensitivity, mode, [&](CameraSettings& next) {
         if (next.altSensitivity != mode)
             descriptionChanged_ = true; // the timing limits in force changed
-        next.altSensitivity = mode;
-        return VYK_NOERROR;
     });
 }
 
@@ -768,25 +762,13 @@ int32_t SimCamera::forceTrigger(uint16_t* accepted)
 
 int32_t SimCamera::acquireMode(uint16_t* mode)
 {
-    return query([&] {
-        if (!config_.acquireMode)
-            return VYK_ERR_NOT_SUPPORTED;
-        *mode = settings_.acquireMode;
-        return VYK_NOERROR;
-    });
+    return readSwitch(config_.acquireMode, &CameraSettings::acquireMode, mode);
 }
 
 int32_t SimCamera::setAcquireMode(uint16_t mode)
 {
-    return change([&](CameraSettings& next) {
-        if (!config_.acquireMode)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.acquireMode = mode;
-        next.acquireNumber = 0;
-        return VYK_NOERROR;
-    });
+    return writeSwitch(config_.acquireMode, &CameraSettings::acquireMode, mode,
+                       [](CameraSettings& next) { next.acquireNumber = 0; });
 }
 
 int32_t SimCamera::acquireModeEx(uint16_t* mode, uint32_t* number)

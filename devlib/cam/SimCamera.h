@@ -112,6 +112,12 @@ private:
     template <typename Fn> int32_t query(Fn read);
     // Locks, checks liveness, refuses while recording, runs apply() and disarms on success.
     template <typename Fn> int32_t change(Fn apply);
+    // Reads an optional on/off setting; not supported when the camera lacks it.
+    int32_t readSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t* mode);
+    // Writes an optional on/off setting (0 or 1); then runs also(next) on the pending settings.
+    template <typename Fn>
+    int32_t writeSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t mode, Fn also);
+    int32_t writeSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t mode);
     // Locks, checks liveness and camera RAM, refuses changes while recording; for RAM settings.
     template <typename Fn> int32_t ramOperation(bool isChange, Fn run);
 
