@@ -19,6 +19,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QProcess>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -387,3 +389,52 @@ TEST_F(MainWindowTest, CloseSavesStateAndPerspectives)
     EXPECT_TRUE(logged(QStringLiteral("Deleted histogramWidget")));
     EXPECT_EQ(dock(window, QStringLiteral("Histogram")), nullptr);
 }
+
+#ifdef RASTEL_DEVSERVER
+TEST_F(MainWindowTest, RemoteCamerasFromADeviceServerOnLoopback)
+{
+    // The server serves its own camera set; this process sees no local camera.
+    const QString serverSet = dir_.filePath(QStringLiteral("server-cameras.json"));
+    {
+        QFile file(serverSet);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(nlohmann::json{{"cameras", {camera(5001), camera(5002)}}}.dump()));
+    }
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(QStringLiteral(RASTEL_DEVSERVER),
+                 {"--bind", "127.0.0.1", "--base-port", "0", "--discovery-port", QString::number(discoveryPort_),
+                  "--config", serverSet, "--data-dir", dir_.filePath(QStringLiteral("server-data")),
+                  "--no-light-sources", "--dxr-storage-mib", "16"});
+    ASSERT_TRUE(server.waitForStarted(5000));
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += server.readAll()).contains("ready"), 10000);
+
+    setSetting(QStringLiteral("mainWindow/Searchmode"), QStringLiteral("remote"));
+    answerer_->on(QStringLiteral("Select Remote Devices"), [](QWidget* dialog) {
+        auto* selection = qobject_cast<CameraSelectionDialog*>(dialog);
+        ASSERT_NE(selection, nullptr);
+        ASSERT_EQ(selection->table()->rowCount(), 2);
+        for (int row = 0; row < 2; ++row)
+            selection->table()->cellWidget(row, 0)->findChild<QCheckBox*>()->setChecked(true);
+        selection->findChild<QPushButton*>()->click();
+    });
+    MainWindow& window = makeWindow(false);
+    ASSERT_EQ(window.cameras().size(), 2u);
+    EXPECT_TRUE(window.cameras().at(5001)->isRemote());
+    EXPECT_EQ(window.colours().at(5002), QStringLiteral("steelblue"));
+    EXPECT_TRUE(logged(QStringLiteral("Added remote camera:  \"127.0.0.1\" :")));
+    EXPECT_EQ(setting(QStringLiteral("mainWindow/AskRemoteUsage")).toString(), QStringLiteral("false"));
+    EXPECT_EQ(window.acquisitions().size(), 2u);
+    ASSERT_NE(window.viewDock(5001), nullptr);
+
+    // Remote cameras are not polled by the health check.
+    QMetaObject::invokeMethod(&window, "onCameraHealthTimeout");
+    EXPECT_EQ(loggedCount(QStringLiteral("Checking Health of camera:")), 0);
+    EXPECT_EQ(window.cameras().size(), 2u);
+
+    window_.reset();
+    server.terminate();
+    EXPECT_TRUE(server.waitForFinished(5000));
+}
+#endif
