@@ -55,11 +55,11 @@ TEST_F(CameraTest, RecordedSequenceComesBackByIndexWithPixelsRoiAndMetadata) {
     EXPECT_EQ(m.wSize, 69);
     EXPECT_EQ(m.wIMAGE_SIZE_X, 64);
     EXPECT_EQ(m.wIMAGE_SIZE_Y, 48);
-    EXPECT_EQ(m.dwCAMERA_SERIAL_NO, 1001u);
+    EXPECT_EQ(uint32_t{m.dwCAMERA_SERIAL_NO}, 1001u);  // copied: packed fields are unaligned
     EXPECT_EQ(metadataCounter(m), counter);
     ASSERT_TRUE(full.timestamp().has_value());
     EXPECT_EQ(full.timestamp()->wSize, 22);
-    EXPECT_EQ(full.timestamp()->dwImgCounter, counter);
+    EXPECT_EQ(uint32_t{full.timestamp()->dwImgCounter}, counter);
 
     // A region of the same image holds exactly those pixels of the whole image.
     Image part;
@@ -173,7 +173,7 @@ TEST_F(CameraTest, ByteRawPixelsStayInTheRawBuffer) {
   ASSERT_EQ(img.rawData8().size(), 64u * 48u);
   EXPECT_EQ(&img.data8(), &img.rawData8());
   EXPECT_EQ(stampedCounter(std::vector<uint16_t>(img.rawData8().begin(), img.rawData8().begin() + 4)) + 0u,
-            img.timestamp()->dwImgCounter);
+            uint32_t{img.timestamp()->dwImgCounter});
   for (DataFormat f : {DataFormat::Mono16, DataFormat::BGR8, DataFormat::RGB16}) {
     EXPECT_CAMERA_ERROR(camera.image(img, 0, f), "RawFormat::Byte can not be represented in specified DataFormat!",
                         kInvalid);
@@ -459,7 +459,7 @@ TEST_F(CameraTest, ImagesCarryOnlyTheBlocksTheRecordingDelivers) {
   camera.image(img, 0);
   ASSERT_TRUE(img.timestamp().has_value());
   ASSERT_TRUE(img.metadata().has_value());
-  EXPECT_EQ(img.timestamp()->dwImgCounter, metadataCounter(*img.metadata()));
+  EXPECT_EQ(uint32_t{img.timestamp()->dwImgCounter}, metadataCounter(*img.metadata()));
 }
 
 TEST_F(CameraTest, CompressedCodesKeepTheOrderOfTheRawValues) {
