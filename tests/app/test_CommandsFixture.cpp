@@ -101,7 +101,7 @@ void CommandsTest::setTreeCombo(const QString& label, const QString& text)
     const int index = combo->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     combo->setCurrentIndex(index);
-    ASSERT_EQ(tree_->settingValue(label).toString(), text);
+    ASSERT_EQ(combo->currentText(), text);
 }
 
 void CommandsTest::recordDirectly(DWORD serial, int images)

@@ -3,6 +3,7 @@
 // cameras, with acquisition objects wired as the window wires them.
 #pragma once
 
+#include "MainWindow.h"
 #include "MainWindowFixture.h"
 
 #include "CommandsContext.h"

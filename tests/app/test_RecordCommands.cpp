@@ -20,7 +20,7 @@ ModalAnswerer::Handler chooseFile(const QString& file, const QString& filter)
         ASSERT_NE(dialog, nullptr);
         dialog->selectNameFilter(filter);
         dialog->selectFile(file);
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();
     };
 }
 
@@ -117,7 +117,8 @@ TEST_F(CommandsTest, FileRecordingNamesTheFileAfterTheSelectorPosition)
     EXPECT_EQ(acq.settings().recMode, vyk::RecordMode::Tif);
     EXPECT_EQ(QString::fromStdString(acq.settings().filePath), QDir(folder).filePath(QStringLiteral("runCam02.tif")));
     EXPECT_EQ(context_.lastPath, QDir(folder).filePath(QStringLiteral("run.tif")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 10000));
+    record_->onSequenceButtonPressed(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 5000));
 
     // No suffix and the DICOM filter: the extension comes from the filter.
     answerer_->on(QStringLiteral("Save Sequence"),
@@ -126,7 +127,8 @@ TEST_F(CommandsTest, FileRecordingNamesTheFileAfterTheSelectorPosition)
     EXPECT_EQ(acq.settings().recMode, vyk::RecordMode::Dicom);
     EXPECT_EQ(QString::fromStdString(acq.settings().filePath), QDir(folder).filePath(QStringLiteral("runCam02.dcm")));
     EXPECT_EQ(context_.lastPath, QDir(folder).filePath(QStringLiteral("run.dcm")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 10000));
+    record_->onSequenceButtonPressed(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 5000));
     EXPECT_EQ(answerer_->count(QStringLiteral("Save Sequence")), 2);
 }
 
@@ -145,7 +147,7 @@ TEST_F(CommandsTest, CancelledFileDialogResetsTheButtons)
 TEST_F(CommandsTest, SoftTriggerReachesTheRunningAcquisition)
 {
     build();
-    setTreeCombo(QStringLiteral("Triggermode"), QStringLiteral("Soft Trigger"));
+    setTreeCombo(QStringLiteral("Trigger Mode"), QStringLiteral("Soft Trigger"));
     record_->onPreviewButtonPressed(true);
     EXPECT_EQ(acquisition(11).settings().triggerMode, 1);
     EXPECT_TRUE(context_.trigger->isEnabled());
@@ -160,6 +162,7 @@ TEST_F(CommandsTest, SelectingRecordingAndIdleCamerasAndPlayback)
     build();
     tree_->setImageCount(3);
     record_->onPreviewButtonPressed(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cameras_.at(11)->isRecording(); }, 5000));
     // An idle camera selected: buttons back to idle, though camera 11 still previews.
     select(22);
     record_->onRecordingDone(22);

@@ -30,7 +30,7 @@ ModalAnswerer::Handler saveAs(const QString& file, const QString& filter = QStri
         if (!format.isEmpty())
             dialog->formatCombo()->setCurrentText(format);
         dialog->selectFile(file);
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();
     };
 }
 
@@ -184,8 +184,8 @@ TEST_F(CommandsTest, EscapeStopsSaveAllAfterTheCurrentImage)
             auto* escape = host_->findChild<QShortcut*>();
             ASSERT_NE(escape, nullptr);
             EXPECT_EQ(escape->key(), QKeySequence(Qt::Key_Escape));
-            host_->activateWindow();
-            QTest::keyClick(host_.get(), Qt::Key_Escape);
+            // The key itself needs an active window, which the test display does not grant.
+            emit escape->activated();
         });
     });
     save_->onSaveAllImagesClicked();
