@@ -247,10 +247,12 @@ bool RecordCommands::startFileRecording(DWORD serial, vyk::AnyCamera& camera, ui
     settings.linesPerImage = -1;
     emit recordingInProgress(serial);
     acquisition->startCameraThread();
-    // A camera that never starts recording must not hold the window for ever.
+    // A camera that never starts recording must not hold the window for ever. A short
+    // recording may be over before the first poll, and a run that ended by itself reports
+    // its own errors: neither is a start failure.
     const auto deadline = std::chrono::steady_clock::now() + startTimeout_;
-    while (!camera.isRecording()) {
-        if (std::chrono::steady_clock::now() >= deadline || !acquisition->isRunning())
+    while (!camera.isRecording() && acquisition->isRunning() && camera.getRecordedImageCount() == 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
             throw vyk::CameraException("File recording did not start", kTimeoutCode);
         QThread::msleep(kPollIntervalMs);
     }

@@ -130,6 +130,8 @@ TEST_F(CommandsTest, FileRecordingNamesTheFileAfterTheSelectorPosition)
     record_->onSequenceButtonPressed(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 5000));
     EXPECT_EQ(answerer_->count(QStringLiteral("Save Sequence")), 2);
+    EXPECT_FALSE(logged(QStringLiteral("Error starting Record")));
+    EXPECT_FALSE(QDir(folder).entryList({QStringLiteral("runCam02*")}, QDir::Files).isEmpty());
 }
 
 TEST_F(CommandsTest, CancelledFileDialogResetsTheButtons)
