@@ -545,9 +545,8 @@ void Recorder::onFrame(const vyksim::SimFrame& frame)
         std::lock_guard<std::mutex> guard(lock_);
         accepting_ = false;
         finishRequested_ = true;
-        // A memory sequence is complete now; files only when they are closed (worker).
-        if (mode_ == VYK_RECORDER_MODE_MEMORY)
-            running_ = false;
+        // The recording reads as running until the worker has switched the camera off (and
+        // closed the files): a caller that sees it ended may change the camera at once.
         workCv_.notify_all();
     }
 }
