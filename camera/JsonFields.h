@@ -3,16 +3,49 @@
 // Every read goes through json::at, so a missing key fails with the library's own
 // "key '...' not found" and a wrong type with "type must be ..., but is ...".
 
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "camera/Unset.h"
 
 namespace vyk::detail {
 
+/// True for the sequence types that records read (vectors and fixed arrays).
+template <typename T>
+struct IsSequence : std::false_type {};
+template <typename T>
+struct IsSequence<std::vector<T>> : std::true_type {};
+template <typename T, std::size_t N>
+struct IsSequence<std::array<T, N>> : std::true_type {};
+
+/// A JSON float read into an integer field must lie within the field's range: the JSON
+/// library's own cast of one outside it is undefined. Fails with its out_of_range error 406.
+template <typename T>
+void requireRepresentable(const nlohmann::json& value) {
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    if (!value.is_number_float()) return;
+    const double number = value.get<double>();
+    if (!(number >= static_cast<double>(std::numeric_limits<T>::min()) &&
+          number < static_cast<double>(std::numeric_limits<T>::max()) + 1.0)) {
+      throw nlohmann::json::out_of_range::create(406, "number out of range: " + value.dump(), &value);
+    }
+  } else if constexpr (IsSequence<T>::value) {
+    if (!value.is_array()) return;
+    for (const nlohmann::json& element : value) requireRepresentable<typename T::value_type>(element);
+  }
+}
+
 /// Reads j[key] into field; fails when the key is missing or has the wrong type.
 template <typename T>
 void readField(const nlohmann::json& j, const char* key, T& field) {
-  j.at(key).get_to(field);
+  const nlohmann::json& value = j.at(key);
+  requireRepresentable<T>(value);
+  value.get_to(field);
 }
 
 /// Reads a double; JSON null reads as NaN, because NaN (an unset field) is written as null.

@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev libcpp-httplib-dev
   libtiff-dev libtiff-tools libdcmtk-dev dcmtk
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
+  clang libclang-rt-dev
   xvfb xauth libgl1-mesa-dri
 )
 

@@ -38,7 +38,8 @@ std::vector<std::vector<uint8_t>> corpus() {
 
 void run(const std::vector<uint8_t>& input) { LLVMFuzzerTestOneInput(input.data(), input.size()); }
 
-TEST(FuzzReplay, CorpusAndItsMutations) {
+// RASTEL_FUZZ_SUITE names the test after its fuzz target, so every target's test has its own name.
+TEST(RASTEL_FUZZ_SUITE, CorpusAndItsMutations) {
   const auto inputs = corpus();
   ASSERT_FALSE(inputs.empty()) << corpusFolder();
   std::mt19937 random(20261208);
