@@ -10,8 +10,11 @@
 #include "HealthMonitor.h"
 #include "IconLoader.h"
 #include "LayoutPersistence.h"
+#include "LightSourceScanner.h"
 #include "LogLevelActions.h"
 #include "PerspectivePopup.h"
+#include "RecordCommands.h"
+#include "SaveImageCommands.h"
 #include "StatusReporter.h"
 #include "StyleSheet.h"
 #include "ThemeActions.h"
@@ -21,7 +24,12 @@
 #include "acquisition/CameraAcquisition.h"
 #include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
+#include "lightsource/lsx/AnyLumra.h"
+#include "lightsource/panel/LumraControl.h"
+#include "view/HistogramWidget.h"
 #include "view/VtkViewWidget.h"
+#include "widgets/CameraSettingsTree.h"
+#include "widgets/VideoControl.h"
 
 #include "kv2_cam.h"
 
@@ -87,6 +95,7 @@ MainWindow::MainWindow(QWidget* parent)
     createStatusBar();
 
     scanner_ = new CameraScanner(this, status_);
+    lightSourceScanner_ = new LightSourceScanner(status_);
     health_ = new HealthMonitor(this, status_, this);
     connect(health_, &HealthMonitor::cameraFailed, this, &MainWindow::camError);
     scanner_->scanCameras(cameras_);
@@ -97,6 +106,7 @@ MainWindow::MainWindow(QWidget* parent)
     createActions();
     createMenus();
     createToolBar();
+    createCommands();
     createHistogramWidget();
     createVTKWidgets();
     createCamSetWidget();
@@ -104,6 +114,7 @@ MainWindow::MainWindow(QWidget* parent)
     createLumraWidget();
     createVideoCtrlWidget();
     connectGlobalSignals();
+    startHistogramIfOpen();
 
     healthTimer_ = new QTimer(this);
     healthTimer_->setInterval(kHealthIntervalMs);
@@ -117,10 +128,18 @@ MainWindow::~MainWindow()
     qDebug() << "Entered MainWindow destructor";
     if (healthTimer_)
         healthTimer_->stop();
+    if (lumraControl_)
+        lumraControl_->stopHealthThread();
+    // The panels hold camera and light-source handles and read the acquisition objects:
+    // they go first, so that the handles are released here and not after the clean-up.
+    for (ads::CDockWidget* dock : {histogramDock_, camSetDock_, videoCtrlDock_, lumraDock_})
+        DockFactory::deletePanel(dock);
     // The acquisition threads use the cameras: they end before the cameras are released.
     deleteAcquisitions();
+    lumras_.clear();
     cameras_.clear();
     VYK_CleanupLib();
+    delete lightSourceScanner_;
     delete scanner_;
     delete status_;
 }
@@ -175,6 +194,9 @@ void MainWindow::createActions()
     saveLatestAction_ = makeAction(QStringLiteral("Save latest Image"), QStringLiteral("floppy-disk-arrow-in"), this);
     saveAsAction_ = makeAction(QStringLiteral("Save current Image as"), QStringLiteral("floppy-disk"), this);
     saveAsAction_->setEnabled(false);
+    connect(saveAllAction_, &QAction::triggered, this, &MainWindow::onSaveAllImagesClicked);
+    connect(saveLatestAction_, &QAction::triggered, this, [this] { onSaveOneImageClicked(false); });
+    connect(saveAsAction_, &QAction::triggered, this, [this] { onSaveOneImageClicked(true); });
 
     themeActions_ = new ThemeActions(this);
     connect(themeActions_, &ThemeActions::styleActionTriggered, this, &MainWindow::onStyleChanged);
@@ -183,10 +205,15 @@ void MainWindow::createActions()
     connect(scanAction_, &QAction::triggered, this, &MainWindow::onScanCameraPressed);
     previewAction_ = makeAction(QStringLiteral("Preview"), QStringLiteral("play-solid"), this);
     previewAction_->setCheckable(true);
+    // triggered, not toggled: the commands set the checked state themselves without meaning
+    // a new request.
+    connect(previewAction_, &QAction::triggered, this, &MainWindow::onPreviewButtonPressed);
     recordAction_ = makeAction(QStringLiteral("Record"), QStringLiteral("circle"), this);
     recordAction_->setCheckable(true);
+    connect(recordAction_, &QAction::triggered, this, &MainWindow::onSequenceButtonPressed);
     triggerAction_ = makeAction(QStringLiteral("Trigger"), QStringLiteral("one-finger-select-hand-press"), this);
     triggerAction_->setEnabled(false);
+    connect(triggerAction_, &QAction::triggered, this, &MainWindow::onSoftTriggerButtonPressed);
     setupAction_ = makeAction(QStringLiteral("Setup"), QString(), this);
     connect(setupAction_, &QAction::triggered, this, &MainWindow::onCameraSetup);
 
@@ -242,14 +269,33 @@ void MainWindow::createToolBar()
     qInfo() << "Created toolbar and statusbar";
 }
 
-// ---- panels and docks ------------------------------------------------------------------
-
-QWidget* MainWindow::placeholderPanel(const QString& name)
+void MainWindow::createCommands()
 {
-    auto* panel = new QWidget;
-    panel->setObjectName(name);
-    return panel;
+    commands_.window = this;
+    commands_.cameras = &cameras_;
+    commands_.acquisitions = &acquisitions_;
+    commands_.status = status_;
+    commands_.statusBar = statusBar();
+    commands_.cameraSelector = cameraSelector_;
+    commands_.health = health_;
+    commands_.preview = previewAction_;
+    commands_.record = recordAction_;
+    commands_.trigger = triggerAction_;
+    commands_.scan = scanAction_;
+    commands_.saveAll = saveAllAction_;
+    commands_.saveAs = saveAsAction_;
+    commands_.icons = [](const QString& name) { return loadIcon(name); };
+    commands_.setBitDepth = [this](DWORD serial, int bits) {
+        if (histogram_)
+            histogram_->setBitDepth(serial, bits);
+    };
+    recordCommands_ = new RecordCommands(commands_, this);
+    saveCommands_ = new SaveImageCommands(commands_, this);
+    connect(recordCommands_, &RecordCommands::recordingInProgress, this, &MainWindow::recordingInProgress);
+    connect(recordCommands_, &RecordCommands::camError, this, &MainWindow::camError);
 }
+
+// ---- panels and docks ------------------------------------------------------------------
 
 void MainWindow::createHistogramWidget()
 {
@@ -263,9 +309,20 @@ void MainWindow::createHistogramWidget()
     } else if (DockFactory::deletePanel(histogramDock_)) {
         qInfo() << "Destroyed histogramwidget";
     }
+    histogram_ = nullptr;
     if (!cameras_.empty()) {
-        // The histogram (one curve per camera) takes this place.
-        DockFactory::putPanel(histogramDock_, placeholderPanel(QStringLiteral("histogramPlaceholder")), false);
+        auto* histogram = new HistogramWidget(histogramDock_);
+        DockFactory::putPanel(histogramDock_, histogram, false);
+        for (const auto& [serial, camera] : cameras_) {
+            try {
+                histogram->addCamera(serial, cameraName(*camera), colourOf(serial),
+                                     static_cast<int>(camera->getDescription().bit_resolution));
+            } catch (const vyk::CameraException& e) {
+                // No curve for it; the health check or the next command removes the camera.
+                qCritical() << "Could not add the histogram of camera: " << serial << e.what();
+            }
+        }
+        histogram_ = histogram;
         qInfo() << "Created histogramwidget";
     }
     qDebug() << "Leave createHistogramWidget";
@@ -337,11 +394,15 @@ void MainWindow::createCamSetWidget()
             qInfo() << "camSetTree destroyed";
         redock(camSetDock_, ads::RightDockWidgetArea);
     }
+    camSetTree_ = nullptr;
     if (!cameras_.empty()) {
-        // The settings tree of the first camera takes this place.
-        DockFactory::putPanel(camSetDock_, placeholderPanel(QStringLiteral("camSetPlaceholder")));
+        const auto& [serial, camera] = *cameras_.begin();
+        camSetTree_ = new CameraSettingsTree(camSetDock_, camera);
+        camSetTree_->setCameraColor(serial, colourOf(serial));
+        DockFactory::putPanel(camSetDock_, camSetTree_);
         qInfo() << "Created CamSetTree";
     }
+    commands_.settingsTree = camSetTree_;
     qDebug() << "Leave createCamSetWidget";
 }
 
@@ -376,14 +437,57 @@ void MainWindow::createCameraOverviewWidget()
 
 void MainWindow::createLumraWidget()
 {
-    // The light-source control scans for light sources and builds the "Lumra Control" dock
-    // (right area, icon "sun-light") here; without light sources there is no dock.
     qDebug() << "Enter createLumraWidget";
+    // The old panel holds the light sources open (and reserved on their servers): it is
+    // gone before the scan, or the scan could not find them again.
+    deleteLumraDock();
+    lumras_.clear();
+    lightSourceScanner_->scanLightSources(lumras_);
+    if (lumras_.empty())
+        return;
+    if (lumraDock_ || lumraControl_) {
+        qWarning() << "Lightsoure widget not created because lightsource empty or one widget not nullptr";
+        return;
+    }
+    lumraDock_ = DockFactory::create(QStringLiteral("Lumra Control"), loadIcon(QStringLiteral("sun-light")));
+    LumraControlOptions options;
+    options.iconLoader = [](const QString& name) { return loadIcon(name); };
+    lumraControl_ = new LumraControl(lumras_, cameraNames(), lumraDock_, options);
+    DockFactory::putPanel(lumraDock_, lumraControl_);
+    dockManager_->addDockWidget(ads::RightDockWidgetArea, lumraDock_);
+    dockManager_->addToggleViewActionToMenu(lumraDock_->toggleViewAction());
+    qInfo() << "Created lumraDockwidget and lumraControlWidget";
+}
+
+void MainWindow::deleteLumraDock()
+{
+    if (lumraControl_)
+        lumraControl_->stopHealthThread();
+    if (!lumraDock_)
+        return;
+    lumraDock_->closeDockWidget();
+    dockManager_->removeDockWidget(lumraDock_);
+    delete lumraDock_;
+    lumraDock_ = nullptr;
+    qInfo() << "Deleted lumraControlWidget";
+}
+
+std::map<DWORD, QString> MainWindow::cameraNames() const
+{
+    std::map<DWORD, QString> names;
+    for (const auto& [serial, camera] : cameras_) {
+        try {
+            names[serial] = cameraName(*camera);
+        } catch (const vyk::CameraException& e) {
+            qWarning() << "Could not read the name of camera: " << serial << e.what();
+        }
+    }
+    return names;
 }
 
 void MainWindow::createVideoCtrlWidget()
 {
-    qDebug() << "Entered createVideoCtrlWidget";
+    qDebug() << "Entered createRecorderWidget";
     const QString firstColour = cameras_.empty() ? QString() : colourOf(cameras_.begin()->first);
     if (!videoCtrlDock_) {
         videoCtrlDock_ = DockFactory::create(QStringLiteral("Video Control"), loadIcon(QStringLiteral("keyframe-solid"), firstColour));
@@ -395,11 +499,17 @@ void MainWindow::createVideoCtrlWidget()
             qInfo() << "Destroyed videoCtrlWidget";
         redock(videoCtrlDock_, ads::BottomDockWidgetArea);
     }
+    videoControl_ = nullptr;
     if (!cameras_.empty()) {
-        // The playback control of the first camera takes this place.
-        DockFactory::putPanel(videoCtrlDock_, placeholderPanel(QStringLiteral("videoCtrlPlaceholder")));
+        const auto& [serial, camera] = *cameras_.begin();
+        videoControl_ = new VideoControl([](const QString& name) { return loadIcon(name); }, videoCtrlDock_);
+        const auto acquisition = acquisitions_.find(serial);
+        videoControl_->onCameraChanged(camera, colourOf(serial),
+                                       acquisition == acquisitions_.end() ? nullptr : acquisition->second);
+        DockFactory::putPanel(videoCtrlDock_, videoControl_);
         qInfo() << "Created videoControlWidget";
     }
+    commands_.videoControl = videoControl_;
     qDebug() << "Leave createVideoCtrlWidget";
 }
 
@@ -410,25 +520,80 @@ void MainWindow::connectGlobalSignals()
     qInfo() << "Connecting global signals...";
     const auto unique = Qt::UniqueConnection;
     connect(this, &MainWindow::camError, this, &MainWindow::onCameraError, unique);
-    connect(cameraSelector_, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::onCameraChanged, unique);
-    if (overview_)
+    connect(this, &MainWindow::recordingInProgress, this, &MainWindow::onRecordingInProgress, unique);
+    if (camSetTree_) {
+        connect(this, &MainWindow::activeCameraChanged, camSetTree_, &CameraSettingsTree::onCameraChanged, unique);
+        connect(this, &MainWindow::recordingInProgress, camSetTree_, &CameraSettingsTree::onRecordingInProgress, unique);
+        connect(camSetTree_, &CameraSettingsTree::newDataFormat, this, &MainWindow::onDataformatChanged, unique);
+    }
+    if (videoControl_) {
+        connect(this, &MainWindow::activeCameraChanged, videoControl_, &VideoControl::onCameraChanged, unique);
+        connect(this, &MainWindow::recordingInProgress, videoControl_, &VideoControl::onRecordingInProgress, unique);
+        connect(videoControl_, &VideoControl::playbackStateChanged, this, &MainWindow::onPlaybackStateChanged, unique);
+    }
+    if (camSetTree_ && videoControl_) {
+        connect(camSetTree_, &CameraSettingsTree::convertParamsChanged, videoControl_,
+                &VideoControl::onConvertParamsChanged, unique);
+        connect(camSetTree_, &CameraSettingsTree::camRamSegmentChanged, videoControl_,
+                &VideoControl::onCamRamSegmentChanged, unique);
+    }
+    if (lumraControl_)
+        connect(this, &MainWindow::recordingInProgress, lumraControl_, &LumraControl::onRecordingInProgress, unique);
+    if (overview_) {
         connect(overview_, &CameraOverview::cameraColorChanged, this, &MainWindow::onCameraColorChanged, unique);
-
-    for (const auto& [serial, acquisition] : acquisitions_) {
-        connect(acquisition, &CameraAcquisition::recordingDone, this, &MainWindow::onRecordingDone, unique);
-        connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
-        const auto view = views_.find(serial);
-        if (view == views_.end())
-            continue;
-        connect(view->second, &VtkViewWidget::visibilityChanged, acquisition, &CameraAcquisition::onVTKVisibleChanged, unique);
-        if (overview_) {
-            connect(overview_, &CameraOverview::cameraColorChanged, view->second, &VtkViewWidget::onCameraColorChanged, unique);
-            connect(overview_, &CameraOverview::isoLevelChanged, view->second, &VtkViewWidget::onIsoLevelChanged, unique);
-            connect(overview_, &CameraOverview::showPipelineRequest, view->second, &VtkViewWidget::showPipeline, unique);
-            connect(overview_, &CameraOverview::hidePipelineRequest, view->second, &VtkViewWidget::hidePipeline, unique);
+        if (histogram_) {
+            connect(overview_, &CameraOverview::cameraColorChanged, histogram_, &HistogramWidget::onCameraColorChanged, unique);
+            connect(overview_, &CameraOverview::changeHistogramVisible, histogram_, &HistogramWidget::onHideShowRequest, unique);
         }
     }
+    connect(cameraSelector_, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::onCameraChanged, unique);
+    if (histogram_)
+        connect(histogramDock_, &ads::CDockWidget::viewToggled, histogram_, &HistogramWidget::onAnalysisWindowToggled, unique);
+
+    for (const auto& [serial, acquisition] : acquisitions_)
+        connectCamera(serial, acquisition);
     qInfo() << "Connects successful!";
+}
+
+void MainWindow::connectCamera(DWORD serial, CameraAcquisition* acquisition)
+{
+    const auto unique = Qt::UniqueConnection;
+    if (videoControl_) {
+        connect(acquisition, &CameraAcquisition::recordingDone, videoControl_, &VideoControl::onRecordingDone, unique);
+        connect(acquisition, &CameraAcquisition::newPlayPosition, videoControl_, &VideoControl::onPlayPositionChanged, unique);
+    }
+    connect(acquisition, &CameraAcquisition::recordingDone, this, &MainWindow::onRecordingDone, unique);
+    if (camSetTree_)
+        connect(acquisition, &CameraAcquisition::recordingDone, camSetTree_, &CameraSettingsTree::onRecordingDone, unique);
+    if (lumraControl_)
+        connect(acquisition, &CameraAcquisition::recordingDone, lumraControl_, &LumraControl::onRecordingDone, unique);
+    connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
+    if (histogram_)
+        connect(histogram_, &HistogramWidget::visibilityChanged, acquisition, &CameraAcquisition::onHistVisibleChanged, unique);
+
+    const auto found = views_.find(serial);
+    if (found == views_.end())
+        return;
+    VtkViewWidget* view = found->second;
+    connect(view, &VtkViewWidget::visibilityChanged, acquisition, &CameraAcquisition::onVTKVisibleChanged, unique);
+    if (overview_) {
+        connect(overview_, &CameraOverview::cameraColorChanged, view, &VtkViewWidget::onCameraColorChanged, unique);
+        connect(overview_, &CameraOverview::isoLevelChanged, view, &VtkViewWidget::onIsoLevelChanged, unique);
+        connect(overview_, &CameraOverview::showPipelineRequest, view, &VtkViewWidget::showPipeline, unique);
+        connect(overview_, &CameraOverview::hidePipelineRequest, view, &VtkViewWidget::hidePipeline, unique);
+    }
+    if (histogram_) {
+        connect(histogram_, &HistogramWidget::newColorMinMax, view, &VtkViewWidget::onColorMinMaxChangedFromExtern, unique);
+        connect(view, &VtkViewWidget::adaptHistMarkersOnMinMaxChange, histogram_, &HistogramWidget::onAdaptHistMarkers, unique);
+    }
+}
+
+void MainWindow::startHistogramIfOpen()
+{
+    if (histogram_ && !cameras_.empty() && !histogramDock_->isClosed()) {
+        histogram_->onAnalysisWindowToggled(true);
+        qDebug() << "Toggled histogramwidget to start threads again";
+    }
 }
 
 // ---- slots -----------------------------------------------------------------------------
@@ -506,7 +671,14 @@ void MainWindow::onCameraColorChanged(DWORD serialNo, QString color)
 {
     qInfo() << "Color of camera: " << serialNo << " changed to: " << color << ". Adapting GUI...";
     colours_[serialNo] = color;
-    // The playback control and the settings tree take the colour here as they join.
+    if (camSetTree_)
+        camSetTree_->setCameraColor(serialNo, color);
+    // The playback control takes a colour with the camera; it is given its own camera again
+    // (a running playback keeps the old colour until the next switch).
+    const auto acquisition = acquisitions_.find(serialNo);
+    if (videoControl_ && videoControl_->serial() == serialNo && !videoControl_->isPlaying()
+        && acquisition != acquisitions_.end() && cameras_.count(serialNo) != 0)
+        videoControl_->onCameraChanged(cameras_.at(serialNo), color, acquisition->second);
     if (CameraSelector::currentSerial(cameraSelector_) == serialNo)
         recolourPanelDockIcons(color);
     if (ads::CDockWidget* dock = viewDock(serialNo))
@@ -527,6 +699,9 @@ void MainWindow::onScanCameraPressed()
     layout_->saveState();
     healthTimer_->stop();
 
+    // The playback control reads the acquisition objects; it must not outlive them.
+    if (DockFactory::deletePanel(videoCtrlDock_))
+        qInfo() << "Destroyed videoCtrlWidget";
     deleteAcquisitions();
     qInfo() << "Stopped and deleted all acqusition threads";
     std::vector<DWORD> serials;
@@ -554,6 +729,7 @@ void MainWindow::onScanCameraPressed()
     createCameraOverviewWidget();
     createLumraWidget();
     connectGlobalSignals();
+    startHistogramIfOpen();
 
     if (!cameras_.empty()) {
         resetCommandButtons(true);
@@ -579,9 +755,16 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
 {
     qInfo() << "Processing error in camera: " << serial << " ...";
     healthTimer_->stop();
-    // The settings tree and the histogram drop the camera here as they join.
+    if (camSetTree_)
+        camSetTree_->adaptToCameraError(serial);
+    if (histogram_)
+        histogram_->onCameraError(serial);
     if (overview_)
         overview_->removeCamera(serial);
+    // The playback control lets go of the camera's playback before its acquisition object
+    // goes (the next camera switch must not stop a playback through a deleted object).
+    if (videoControl_ && videoControl_->serial() == serial)
+        videoControl_->onRecordingInProgress();
 
     if (msgBox)
         QMessageBox::critical(this, QStringLiteral("Camera Error!"),
@@ -615,7 +798,8 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
     }
 
     if (!cameras_.empty()) {
-        // The light-source control receives the remaining cameras here as it joins.
+        if (lumraControl_)
+            lumraControl_->setCameras(cameraNames());
         qInfo() << "Setting GUI to first remaining camera!";
         cameraSelector_->setCurrentIndex(0);
         try {
@@ -634,6 +818,10 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
         removePanelDock(videoCtrlDock_);
         removePanelDock(overviewDock_);
         overview_ = nullptr;
+        // The playback control would still point at the deleted acquisition object.
+        DockFactory::deletePanel(videoCtrlDock_);
+        if (lumraControl_)
+            lumraControl_->setCameras({});
         resetCommandButtons(false);
     }
     if (!healthTimer_->isActive())
@@ -642,19 +830,52 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
 
 void MainWindow::onRecordingDone(DWORD serialNo)
 {
-    qInfo() << "Entered onRecordingDone with camera: " << serialNo;
-    if (CameraSelector::currentSerial(cameraSelector_) == serialNo) {
-        resetCommandButtons(true);
-        const bool blocked = triggerAction_->blockSignals(true);
-        triggerAction_->setEnabled(false);
-        triggerAction_->blockSignals(blocked);
-        saveAllAction_->setEnabled(true);
-        saveAsAction_->setEnabled(true);
-        qDebug() << "Adapted GUI to Recording state OFF of camera: " << serialNo;
-    }
-    scanAction_->setEnabled(!anyCameraRecording());
-    health_->clearIgnoreWarnings();
-    qDebug() << "Leave onRecordingDone with camera: " << serialNo;
+    recordCommands_->onRecordingDone(serialNo);
+}
+
+void MainWindow::onPreviewButtonPressed(bool checked)
+{
+    recordCommands_->onPreviewButtonPressed(checked);
+}
+
+void MainWindow::onSequenceButtonPressed(bool checked)
+{
+    recordCommands_->onSequenceButtonPressed(checked);
+}
+
+void MainWindow::onSoftTriggerButtonPressed()
+{
+    recordCommands_->onSoftTriggerButtonPressed();
+}
+
+void MainWindow::onRecordingInProgress()
+{
+    recordCommands_->onRecordingInProgress();
+}
+
+void MainWindow::onPlaybackStateChanged(DWORD serial, bool running)
+{
+    recordCommands_->onPlaybackStateChanged(serial, running);
+}
+
+void MainWindow::onDataformatChanged(DWORD serial, QString format)
+{
+    recordCommands_->onDataformatChanged(serial, format);
+}
+
+void MainWindow::updateCameraBitness()
+{
+    recordCommands_->updateCameraBitness();
+}
+
+void MainWindow::onSaveAllImagesClicked()
+{
+    saveCommands_->onSaveAllImagesClicked();
+}
+
+void MainWindow::onSaveOneImageClicked(bool saveAs)
+{
+    saveCommands_->onSaveOneImageClicked(saveAs);
 }
 
 // ---- camera set changes ----------------------------------------------------------------
@@ -747,6 +968,26 @@ QString MainWindow::colourOf(DWORD serial) const
     return colour == colours_.end() ? QString() : colour->second;
 }
 
+CameraSettingsTree* MainWindow::settingsTree() const
+{
+    return camSetTree_;
+}
+
+VideoControl* MainWindow::videoControl() const
+{
+    return videoControl_;
+}
+
+HistogramWidget* MainWindow::histogram() const
+{
+    return histogram_;
+}
+
+LumraControl* MainWindow::lumraControl() const
+{
+    return lumraControl_;
+}
+
 ads::CDockWidget* MainWindow::viewDock(DWORD serial) const
 {
     const auto dock = viewDocks_.find(serial);
@@ -796,6 +1037,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         overview_ = nullptr;
     deleteIfFloating(overviewDock_, "Deleted cameraOverviewDockWidget");
     deleteIfFloating(lumraDock_, "Deleted lumraDockWidget");
+    if (camSetTree_)
+        camSetTree_->stopExposurePolling();
     qDebug() << "Leave closeEvent of MainWindow";
     event->accept();
 }

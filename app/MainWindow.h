@@ -4,10 +4,13 @@
 #pragma once
 
 #include "CameraMap.h"
+#include "CommandsContext.h"
+#include "LightSourceScanner.h"
 
 #include <qtadvanceddocking/ads_globals.h>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <map>
@@ -16,17 +19,23 @@
 class CameraAcquisition;
 class CameraOverview;
 class CameraScanner;
+class CameraSettingsTree;
 class HealthMonitor;
+class HistogramWidget;
 class LayoutPersistence;
 class LogLevelActions;
+class LumraControl;
 class QAction;
 class QComboBox;
 class QLabel;
 class QTimer;
 class QToolBar;
+class RecordCommands;
+class SaveImageCommands;
 class StatusReporter;
 class ThemeActions;
 class VYKToolbarPopup;
+class VideoControl;
 class VtkViewWidget;
 
 namespace ads {
@@ -61,6 +70,17 @@ public:
     ThemeActions* themeActions() const { return themeActions_; }
     LogLevelActions* logLevelActions() const { return logLevelActions_; }
     VYKToolbarPopup* perspectivePopup() const { return perspectivePopup_; }
+    // The single panels; null while no camera (light source) exists.
+    CameraSettingsTree* settingsTree() const;
+    VideoControl* videoControl() const;
+    HistogramWidget* histogram() const;
+    LumraControl* lumraControl() const;
+    ads::CDockWidget* histogramDock() const { return histogramDock_; }
+    ads::CDockWidget* lumraDock() const { return lumraDock_; }
+    const LumraMap& lightSources() const { return lumras_; }
+    // The command helpers behind "Preview", "Record", "Trigger" and the save actions.
+    RecordCommands* recordCommands() const { return recordCommands_; }
+    const CommandsContext& commandsContext() const { return commands_; }
 
 signals:
     // A camera has failed; msgBox asks for the "Camera Error!" box.
@@ -84,6 +104,16 @@ private slots:
     void onCameraHealthTimeout();
     void onCameraError(DWORD serial, bool msgBox = true);
     void onRecordingDone(DWORD serialNo);
+    void onPreviewButtonPressed(bool checked);
+    void onSequenceButtonPressed(bool checked);
+    void onSoftTriggerButtonPressed();
+    void onRecordingInProgress();
+    void onPlaybackStateChanged(DWORD serial, bool running);
+    void onDataformatChanged(DWORD serial, QString format);
+    // Passes every camera's pixel depth to the histogram; camera errors propagate.
+    void updateCameraBitness();
+    void onSaveAllImagesClicked();
+    void onSaveOneImageClicked(bool saveAs);
     void showAboutDialog();
 
 protected:
@@ -100,6 +130,12 @@ private:
     void createMenus();
     void createToolBar();
     void connectGlobalSignals();
+    // The connections of one camera's view and acquisition object to the panels.
+    void connectCamera(DWORD serial, CameraAcquisition* acquisition);
+    // The command helpers and what they work on.
+    void createCommands();
+    // Starts the histogram threads when its dock is open and cameras exist.
+    void startHistogramIfOpen();
 
     // Panels and their docks. Each dock is made once; the panel in it is rebuilt on every
     // rescan. The panels of the histogram, the settings tree, the playback control and the
@@ -128,8 +164,10 @@ private:
     // The image view of serial in dock, showing the camera's current region of interest.
     // Camera errors propagate.
     VtkViewWidget* createView(DWORD serial, vyk::AnyCamera& camera, ads::CDockWidget* dock);
-    // An empty panel standing in a dock until its component supplies the real one.
-    static QWidget* placeholderPanel(const QString& name);
+    // Camera serial to camera name, for the light-source control's selector.
+    std::map<DWORD, QString> cameraNames() const;
+    // Deletes the light-source dock with its panel (stopping its health thread first).
+    void deleteLumraDock();
 
     // Owned through Qt parentage unless said otherwise.
     ads::CDockManager* dockManager_ = nullptr;
@@ -154,6 +192,16 @@ private:
     ads::CDockWidget* lumraDock_ = nullptr;
     ads::CDockWidget* videoCtrlDock_ = nullptr;
     CameraOverview* overview_ = nullptr;                  // null while no camera exists
+    QPointer<HistogramWidget> histogram_;                 // in histogramDock_; null while no camera exists
+    QPointer<CameraSettingsTree> camSetTree_;             // in camSetDock_; null while no camera exists
+    QPointer<VideoControl> videoControl_;                 // in videoCtrlDock_; null while no camera exists
+    QPointer<LumraControl> lumraControl_;                 // in lumraDock_; null while no light source exists
+    LightSourceScanner* lightSourceScanner_ = nullptr;    // owned (deleted by the destructor)
+    LumraMap lumras_;                                     // light-source serial to handle
+
+    CommandsContext commands_;                            // what the command helpers work on
+    RecordCommands* recordCommands_ = nullptr;            // child
+    SaveImageCommands* saveCommands_ = nullptr;           // child
 
     QAction* saveAllAction_ = nullptr;
     QAction* saveLatestAction_ = nullptr;

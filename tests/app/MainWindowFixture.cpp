@@ -123,6 +123,8 @@ nlohmann::json MainWindowTest::camera(uint32_t serial, const nlohmann::json& ext
 void MainWindowTest::SetUp()
 {
     ASSERT_TRUE(dir_.isValid());
+    // The light-source discovery broadcasts; it stays on loopback however the tests are run.
+    setenv("RASTEL_DISCOVERY_ADDRESS", "127.255.255.255", 0);
     qputenv("ALLUSERSPROFILE", dir_.path().toUtf8());
     previousSettingsPath_ = settingsFilePath;
     settingsFilePath = dir_.filePath(QStringLiteral("rastel_setup.ini"));
