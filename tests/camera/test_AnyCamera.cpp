@@ -16,12 +16,12 @@ TEST(AnyCamera, EmptyHandlesRefuseEveryOperation) {
   vyk::AnyCamera empty(std::unique_ptr<vyk::RemoteCamera>{});
   EXPECT_TRUE(empty.isEmpty());
   EXPECT_TRUE(empty.isRemote());
-  EXPECT_REMOTE_ERROR(empty.getName(), "AnyCamera holds no camera", kLayer);
-  EXPECT_REMOTE_ERROR(empty.getDxrAllocation(), "AnyCamera holds no camera", kLayer);
+  EXPECT_CAMERA_ERROR(empty.getName(), "AnyCamera holds no camera", kLayer);
+  EXPECT_CAMERA_ERROR(empty.getDxrAllocation(), "AnyCamera holds no camera", kLayer);
   vyk::AnyCamera emptyLocal(std::unique_ptr<vyk::Camera>{});
   EXPECT_FALSE(emptyLocal.isRemote());
   vyk::Image image;
-  EXPECT_REMOTE_ERROR(emptyLocal.image(image, vyk::Roi{1, 1, 2, 2}, 0), "AnyCamera holds no camera", kLayer);
+  EXPECT_CAMERA_ERROR(emptyLocal.image(image, vyk::Roi{1, 1, 2, 2}, 0), "AnyCamera holds no camera", kLayer);
 }
 
 // A local camera from the test camera set, without a server.
@@ -43,8 +43,8 @@ TEST_F(LocalAnyCameraTest, ForwardsToALocalCameraAndKeepsItsRoi) {
   EXPECT_EQ(image.roi(), (vyk::Roi{3, 5, 10, 20}));
   camera->image(image, 0);
   EXPECT_EQ(image.roi(), (vyk::Roi{1, 1, 128, 96}));
-  EXPECT_REMOTE_ERROR(camera->getDxrAllocation(), "Function only available for vyk.dxr!", kDxrOnly);
-  EXPECT_REMOTE_ERROR(camera->getDxrSegment(), "Function only available for vyk.dxr!", kDxrOnly);
+  EXPECT_CAMERA_ERROR(camera->getDxrAllocation(), "Function only available for vyk.dxr!", kDxrOnly);
+  EXPECT_CAMERA_ERROR(camera->getDxrSegment(), "Function only available for vyk.dxr!", kDxrOnly);
 
   // The last owner closes the camera: it can be opened again at once.
   std::weak_ptr<vyk::AnyCamera> observer = camera;

@@ -14,31 +14,10 @@
 #include <nlohmann/json.hpp>
 
 #include "camera/Camera.h"
+#include "tests/camera/CameraExceptionAsserts.h"
 #include "camera/CameraException.h"
 #include "kv2_cam.h"
 
-/// Asserts that statement throws vyk::CameraException with the given message and code.
-#define EXPECT_CAMERA_ERROR(statement, expectedMessage, expectedCode)                    \
-  do {                                                                                   \
-    try {                                                                                \
-      statement;                                                                         \
-      ADD_FAILURE() << "no vyk::CameraException from " #statement;                       \
-    } catch (const vyk::CameraException& e) {                                            \
-      EXPECT_EQ(e.message(), std::string(expectedMessage));                              \
-      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << std::hex << e.code();  \
-    }                                                                                    \
-  } while (0)
-
-/// Asserts that statement throws vyk::CameraException with the given code (any message).
-#define EXPECT_CAMERA_CODE(statement, expectedCode)                                      \
-  do {                                                                                   \
-    try {                                                                                \
-      statement;                                                                         \
-      ADD_FAILURE() << "no vyk::CameraException from " #statement;                       \
-    } catch (const vyk::CameraException& e) {                                            \
-      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << e.what();              \
-    }                                                                                    \
-  } while (0)
 
 /// A temporary camera set and folder per test; the library is cleaned up afterwards.
 class CameraTest : public ::testing::Test {

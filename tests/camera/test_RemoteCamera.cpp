@@ -74,8 +74,8 @@ TEST_F(RemoteCameraTest, IdentityAndConfigurationMatchTheServedCamera) {
 TEST_F(RemoteCameraTest, CameraErrorsArriveWithTheServersCode) {
   auto camera = connect(kColourSerial);  // no camera RAM: no recorder before the first recording
   // The server's validation message stays on the server; the client rebuilds the text from the code.
-  EXPECT_REMOTE_ERROR(camera->setExposureTime(100.0), libraryText(kInvalid), kInvalid);
-  EXPECT_REMOTE_ERROR(camera->configureAutoExposure(vyk::AutoExposureRegion::Balanced, 0.1, 0.01),
+  EXPECT_CAMERA_ERROR(camera->setExposureTime(100.0), libraryText(kInvalid), kInvalid);
+  EXPECT_CAMERA_ERROR(camera->configureAutoExposure(vyk::AutoExposureRegion::Balanced, 0.1, 0.01),
                       libraryText(kInvalid), kInvalid);
   try {
     camera->waitForFirstImage(true, 1.0);
@@ -84,11 +84,11 @@ TEST_F(RemoteCameraTest, CameraErrorsArriveWithTheServersCode) {
     EXPECT_EQ(e.code(), kNoRecording);
     EXPECT_EQ(std::string(e.what()), "vyk::CameraException (0x80163024): " + libraryText(kNoRecording));
   }
-  EXPECT_REMOTE_CODE(camera->waitForNewImage(), kNoRecording);
+  EXPECT_CAMERA_CODE(camera->waitForNewImage(), kNoRecording);
   EXPECT_FALSE(camera->trigger());  // refused: nothing records
   // image has a failure text of its own, whatever the server's answer.
   vyk::Image image;
-  EXPECT_REMOTE_ERROR(camera->image(image, 0), "image call failed", kLayer);
+  EXPECT_CAMERA_ERROR(camera->image(image, 0), "image call failed", kLayer);
 }
 
 TEST_F(RemoteCameraTest, RecordsWaitsAndFetchesImagesWithMetadata) {
@@ -101,7 +101,7 @@ TEST_F(RemoteCameraTest, RecordsWaitsAndFetchesImagesWithMetadata) {
 
   camera->record(8, RecordMode::RingBuffer);
   EXPECT_TRUE(camera->isRecording());
-  EXPECT_REMOTE_CODE(camera->setConfiguration(configuration), kRecordingRuns);
+  EXPECT_CAMERA_CODE(camera->setConfiguration(configuration), kRecordingRuns);
   camera->waitForFirstImage(true, 10.0);
   EXPECT_GE(camera->getRecordedImageCount(), 1u);
   EXPECT_EQ(camera->getRecorderBufferSize(), 8u);
@@ -132,7 +132,7 @@ TEST_F(RemoteCameraTest, RecordsWaitsAndFetchesImagesWithMetadata) {
   // Pseudocolour on a mono camera: BGRA8 is four bytes per pixel.
   camera->image(image, static_cast<uint64_t>(-1), DataFormat::BGRA8);
   EXPECT_EQ(image.data8().size(), 128u * 96u * 4u);
-  EXPECT_REMOTE_ERROR(camera->image(image, 0, DataFormat::BGR16), "image call failed", kLayer);
+  EXPECT_CAMERA_ERROR(camera->image(image, 0, DataFormat::BGR16), "image call failed", kLayer);
 
   camera->stop();
   EXPECT_FALSE(camera->isRecording());
@@ -156,7 +156,7 @@ TEST_F(RemoteCameraTest, SoftwareTriggerAndCompressedImages) {
   camera->waitForFirstImage(true, 10.0);
 
   vyk::Image image;
-  EXPECT_REMOTE_CODE(camera->image(image, 0, DataFormat::CompressedMono8), kLayer);  // parameters required
+  EXPECT_CAMERA_CODE(camera->image(image, 0, DataFormat::CompressedMono8), kLayer);  // parameters required
   const vyk::CompressionParams parameters{1.0, 2.0, 0.5, 0.5, 0.0};
   camera->image(image, 0, DataFormat::CompressedMono8, parameters);
   EXPECT_EQ(image.format(), DataFormat::CompressedMono8);
@@ -235,8 +235,8 @@ TEST_F(RemoteCameraTest, PseudocolourLutIsUploadedAndItsServerPathSent) {
   EXPECT_EQ(savedText.str(), originalText.str());
 
   std::get<vyk::ConvertControlPseudocolor>(control).lut_file = _folder / "missing.lut";
-  EXPECT_REMOTE_ERROR(camera->setConvertControl(DataFormat::BGR8, control), "LUT file does not exist!", 0xa0163018u);
-  EXPECT_REMOTE_ERROR(camera->remote()->uploadLut(_folder / "missing.lut"),
+  EXPECT_CAMERA_ERROR(camera->setConvertControl(DataFormat::BGR8, control), "LUT file does not exist!", 0xa0163018u);
+  EXPECT_CAMERA_ERROR(camera->remote()->uploadLut(_folder / "missing.lut"),
                       "LUT file not found: " + (_folder / "missing.lut").string(), kLayer);
 }
 
@@ -257,7 +257,7 @@ TEST_F(RemoteCameraTest, CamRamOperationsReachTheCamera) {
   const uint32_t maximum = camera->getCamRamMaxImages();
   EXPECT_GT(maximum, 0u);
   EXPECT_EQ(camera->getCamRamNumImages(), 0u);
-  EXPECT_REMOTE_CODE(connect(kColourSerial)->getCamRamSegment(), 0x80167006u);
+  EXPECT_CAMERA_CODE(connect(kColourSerial)->getCamRamSegment(), 0x80167006u);
 }
 
 TEST_F(RemoteCameraTest, DxrStorageIsSharedByTheDxrCameras) {
@@ -284,8 +284,8 @@ TEST_F(RemoteCameraTest, DxrStorageIsSharedByTheDxrCameras) {
   first->switchToCamRam(1);
   EXPECT_EQ(first->getCamRamSegment(), 1u);
   EXPECT_EQ(first->getDxrSegment().percent_of_total, 30.0);
-  EXPECT_REMOTE_CODE(first->switchToCamRam(2), kInvalid);  // the other camera's segment
-  EXPECT_REMOTE_CODE(first->setDxrAllocation({{1, 0, 60.0, kDxrSerial}}), kInvalid);  // 110 % in all
+  EXPECT_CAMERA_CODE(first->switchToCamRam(2), kInvalid);  // the other camera's segment
+  EXPECT_CAMERA_CODE(first->setDxrAllocation({{1, 0, 60.0, kDxrSerial}}), kInvalid);  // 110 % in all
 
   // A segment of the whole storage holds 1 MiB / (128 x 96 x 2 bytes) = 42 images.
   second->setDxrAllocation({{2, 0, 0.0, kDxrSerial2}});
@@ -296,12 +296,12 @@ TEST_F(RemoteCameraTest, DxrStorageIsSharedByTheDxrCameras) {
   ASSERT_TRUE(eventually([&] { return !first->isRecording(); }));
   EXPECT_EQ(first->getRecordedImageCount(), 42u);
   EXPECT_EQ(first->getCamRamNumImages(), 42u);
-  EXPECT_REMOTE_ERROR(second->record(10, RecordMode::RingBuffer), libraryText(0xa0163006u), 0xa0163006u);
+  EXPECT_CAMERA_ERROR(second->record(10, RecordMode::RingBuffer), libraryText(0xa0163006u), 0xa0163006u);
 
   // Cameras on other interfaces refuse before asking the server.
-  EXPECT_REMOTE_ERROR(connect(kMonoSerial)->getDxrAllocation(), "Function only available for vyk.dxr!", kDxrOnly);
-  EXPECT_REMOTE_ERROR(connect(kMonoSerial)->getDxrSegment(), "Function only available for vyk.dxr!", kDxrOnly);
-  EXPECT_REMOTE_ERROR(connect(kMonoSerial)->setDxrAllocation({}), "Function only available for vyk.dxr!", kDxrOnly);
+  EXPECT_CAMERA_ERROR(connect(kMonoSerial)->getDxrAllocation(), "Function only available for vyk.dxr!", kDxrOnly);
+  EXPECT_CAMERA_ERROR(connect(kMonoSerial)->getDxrSegment(), "Function only available for vyk.dxr!", kDxrOnly);
+  EXPECT_CAMERA_ERROR(connect(kMonoSerial)->setDxrAllocation({}), "Function only available for vyk.dxr!", kDxrOnly);
 }
 
 TEST_F(RemoteCameraTest, FileRecordingsStayInTheServersFolder) {
@@ -311,8 +311,8 @@ TEST_F(RemoteCameraTest, FileRecordingsStayInTheServersFolder) {
   ASSERT_TRUE(eventually([&] { return !camera->isRecording(); }));
   EXPECT_TRUE(std::filesystem::exists(_folder / "data" / "runs" / "first.tif"));
 
-  EXPECT_REMOTE_CODE(camera->record(3, RecordMode::Multitif, "../escape.tif"), kInvalid);
-  EXPECT_REMOTE_CODE(camera->record(3, RecordMode::Multitif, "/tmp/escape.tif"), kInvalid);
+  EXPECT_CAMERA_CODE(camera->record(3, RecordMode::Multitif, "../escape.tif"), kInvalid);
+  EXPECT_CAMERA_CODE(camera->record(3, RecordMode::Multitif, "/tmp/escape.tif"), kInvalid);
   EXPECT_FALSE(std::filesystem::exists(_folder / "escape.tif"));
 
   camera->record(2, RecordMode::Vykraw);  // no name: the server's default

@@ -16,30 +16,9 @@
 #include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
 #include "camera/RemoteCamera.h"
+#include "tests/camera/CameraExceptionAsserts.h"
 #include "server/DeviceServer.h"
 
-/// Asserts that statement throws vyk::CameraException with the given message and code.
-#define EXPECT_REMOTE_ERROR(statement, expectedMessage, expectedCode)                   \
-  do {                                                                                  \
-    try {                                                                               \
-      statement;                                                                        \
-      ADD_FAILURE() << "no vyk::CameraException from " #statement;                      \
-    } catch (const vyk::CameraException& e) {                                           \
-      EXPECT_EQ(e.message(), std::string(expectedMessage));                             \
-      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << std::hex << e.code(); \
-    }                                                                                   \
-  } while (0)
-
-/// Asserts that statement throws vyk::CameraException with the given code (any message).
-#define EXPECT_REMOTE_CODE(statement, expectedCode)                        \
-  do {                                                                     \
-    try {                                                                  \
-      statement;                                                           \
-      ADD_FAILURE() << "no vyk::CameraException from " #statement;         \
-    } catch (const vyk::CameraException& e) {                              \
-      EXPECT_EQ(e.code(), static_cast<uint32_t>(expectedCode)) << e.what(); \
-    }                                                                      \
-  } while (0)
 
 namespace remotetest {
 

@@ -162,8 +162,8 @@ TEST(RemoteTransport, FailuresOtherThan503NameMethodAndPath) {
   scripted.fail("/v1/getSerial", 503, "not a remote error");
   scripted.start();
   auto camera = scripted.connect();
-  EXPECT_REMOTE_ERROR(camera->getName(), "HTTP GET failed: /v1/getName", kLayer);
-  EXPECT_REMOTE_ERROR(camera->setExposureTime(0.1), "HTTP PUT failed: /v1/setExposureTime", kLayer);
+  EXPECT_CAMERA_ERROR(camera->getName(), "HTTP GET failed: /v1/getName", kLayer);
+  EXPECT_CAMERA_ERROR(camera->setExposureTime(0.1), "HTTP PUT failed: /v1/setExposureTime", kLayer);
   try {
     camera->stop();
     ADD_FAILURE() << "stop succeeded";
@@ -172,14 +172,14 @@ TEST(RemoteTransport, FailuresOtherThan503NameMethodAndPath) {
     EXPECT_NE(e.message().find("/v1/stop"), std::string::npos) << e.message();
   }
   EXPECT_FALSE(camera->trigger());
-  EXPECT_REMOTE_CODE(camera->getSerial(), kLayer);
+  EXPECT_CAMERA_CODE(camera->getSerial(), kLayer);
   // No server at all: the same texts.
   const uint16_t port = scripted.port();
   camera.reset();
   scripted.stop();
   vyk::HttpTransport nobody("127.0.0.1", port);
-  EXPECT_REMOTE_ERROR(nobody.query("/v1/getName"), "HTTP GET failed: /v1/getName", kLayer);
-  EXPECT_REMOTE_ERROR(nobody.setting("/v1/setDelayTime", json::object()), "HTTP PUT failed: /v1/setDelayTime", kLayer);
+  EXPECT_CAMERA_ERROR(nobody.query("/v1/getName"), "HTTP GET failed: /v1/getName", kLayer);
+  EXPECT_CAMERA_ERROR(nobody.setting("/v1/setDelayTime", json::object()), "HTTP PUT failed: /v1/setDelayTime", kLayer);
 }
 
 TEST(RemoteTransport, RemoteErrorCodesBecomeTheException) {
@@ -216,7 +216,7 @@ TEST(RemoteTransport, AnswersWithoutTheirKeysOrContentFail) {
   } catch (const json::out_of_range& e) {
     EXPECT_NE(std::string(e.what()).find("key 'exposure_s' not found"), std::string::npos) << e.what();
   }
-  EXPECT_REMOTE_ERROR(camera->getConvertControl(DataFormat::Mono8), "Camera returned empty ConvertControl", kLayer);
+  EXPECT_CAMERA_ERROR(camera->getConvertControl(DataFormat::Mono8), "Camera returned empty ConvertControl", kLayer);
 }
 
 // Serves one Mono16 image of 4 x 2 pixels whose body is bodyBytes long.
@@ -286,7 +286,7 @@ TEST(RemoteTransport, ImageBodyOneByteShortIsASizeMismatch) {
   scripted.start();
   auto camera = scripted.connect();
   vyk::Image image;
-  EXPECT_REMOTE_ERROR(camera->image(image, 0), "size mismatch in image reconstruction!", kLayer);
+  EXPECT_CAMERA_ERROR(camera->image(image, 0), "size mismatch in image reconstruction!", kLayer);
 }
 
 TEST(RemoteTransport, ImageFailuresHaveOneText) {
@@ -295,7 +295,7 @@ TEST(RemoteTransport, ImageFailuresHaveOneText) {
   scripted.start();
   auto camera = scripted.connect();
   vyk::Image image;
-  EXPECT_REMOTE_ERROR(camera->image(image, 0), "image call failed", kLayer);
+  EXPECT_CAMERA_ERROR(camera->image(image, 0), "image call failed", kLayer);
 }
 
 TEST(RemoteTransport, UploadLutSendsOneMultipartFilePart) {
@@ -327,7 +327,7 @@ TEST(RemoteTransport, UploadLutFailureIsReported) {
   scripted.fail("/v1/uploadLut", 503, json{{"code", 1}, {"where", "full"}}.dump());
   scripted.start();
   auto camera = scripted.connect();
-  EXPECT_REMOTE_ERROR(camera->uploadLut(lut), "uploadLutFile failed", kLayer);
+  EXPECT_CAMERA_ERROR(camera->uploadLut(lut), "uploadLutFile failed", kLayer);
   std::filesystem::remove(lut);
 }
 
@@ -336,7 +336,7 @@ TEST(RemoteTransport, DxrOperationsNeedTheDxrInterface) {
   scripted.answer("/v1/getDxrAllocation", json::array());
   scripted.start();
   vyk::AnyCamera camera(scripted.connect());
-  EXPECT_REMOTE_ERROR(camera.getDxrAllocation(), "Function only available for vyk.dxr!", 0xa0160013u);
+  EXPECT_CAMERA_ERROR(camera.getDxrAllocation(), "Function only available for vyk.dxr!", 0xa0160013u);
   EXPECT_EQ(scripted.requests("/v1/getDxrAllocation"), 0);
   EXPECT_EQ(scripted.requests("/v1/getInterface"), 1);
 }
