@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -38,6 +39,19 @@ json requiredHeader(const HttpTransport::Head& head, const char* name) {
   const auto value = head.header(name);
   if (!value) throw CameraException(std::string("image header missing: ") + name, CameraException::kLayerError);
   return json::parse(*value);
+}
+
+// The crop a server sends decides how much memory the image takes. When the announced body
+// is too short for even the unpadded crop, the answer is refused before anything is allocated.
+void checkCropFitsBody(const HttpTransport::Head& head, const Roi& crop, uint64_t bytesPerPixel) {
+  const auto length = head.header("Content-Length");
+  if (!length || !crop.isValid()) return;  // reshape refuses an invalid crop itself
+  char* end = nullptr;
+  const uint64_t available = std::strtoull(length->c_str(), &end, 10);
+  if (end == length->c_str()) return;
+  if (crop.width() > available / bytesPerPixel / crop.height()) {
+    throw CameraException("size mismatch in image reconstruction!", CameraException::kLayerError);
+  }
 }
 
 // The value of an optional header, parsed as JSON; null when absent or null.
@@ -322,6 +336,8 @@ void RemoteCamera::image(Image& target, uint64_t index, DataFormat format,
     const json timestamp = optionalHeader(head, "timestamp");
     control = optionalHeader(head, "convCtrl");
 
+    const bool bytes = received == DataFormat::CompressedMono8 || raw == RawFormat::Byte;
+    checkCropFitsBody(head, crop, bytes ? 1 : 2);
     if (!target.hasShape(received, crop, raw)) target.reshape(crop, received, raw);
     target.setRecorderImageNumber(number);
     if (metadata.is_null()) {
@@ -335,10 +351,10 @@ void RemoteCamera::image(Image& target, uint64_t index, DataFormat format,
       target.setTimestamp(timestamp.get<ImageTimestamp>());
     }
     // rawData8 gives the data buffer for CompressedMono8, whose bytes stand in data.
-    if (received == DataFormat::CompressedMono8 || raw == RawFormat::Byte) {
-      std::vector<uint8_t>& bytes = target.rawData8();
-      destination = bytes.data();
-      expected = bytes.size();
+    if (bytes) {
+      std::vector<uint8_t>& data = target.rawData8();
+      destination = data.data();
+      expected = data.size();
     } else {
       std::vector<uint16_t>& words = target.rawData16();
       destination = reinterpret_cast<uint8_t*>(words.data());
