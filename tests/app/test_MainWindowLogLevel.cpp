@@ -25,6 +25,17 @@ QMenu* logMenu(MainWindow& window)
     return nullptr;
 }
 
+// The lines the log-level slot wrote; the window's worker threads (histogram, health) may
+// log in between.
+QStringList slotLines(const LogCapture& log)
+{
+    QStringList lines;
+    for (const QString& line : log.lines())
+        if (line.contains(QStringLiteral("Debug Level '")) || line.contains(QStringLiteral("Entered onLogLevelChanged")))
+            lines << line;
+    return lines;
+}
+
 } // namespace
 
 TEST_F(MainWindowTest, LogLevelMenuHasFiveActionsInLevelOrderWithInfoChecked)
@@ -59,7 +70,7 @@ TEST_F(MainWindowTest, LogLevelSelectionKeepsExactlyOneCheckedAndSetsTheLevel)
 
     // Info -> Debug: written at Info. Debug -> Warning: the debug line of the slot and
     // the info line are both written at Debug.
-    const QStringList lines = log.lines();
+    const QStringList lines = slotLines(log);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].contains(QStringLiteral("{INFO } ")));
     EXPECT_TRUE(lines[0].contains(QStringLiteral("Debug Level 'Debug' selected (:0)")));
@@ -76,7 +87,8 @@ TEST_F(MainWindowTest, LogLevelOffAndBackToErrorWritesNothing)
     EXPECT_EQ(logLevel.load(), 0);
     actionNamed(window, "Log: Error")->trigger();
     EXPECT_EQ(logLevel.load(), 1);
-    EXPECT_TRUE(log.lines().isEmpty());
+    // Worker threads of the window may report errors of their own; the slot writes nothing.
+    EXPECT_TRUE(slotLines(log).isEmpty());
     qCritical() << "now visible";
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("now visible")).size(), 1);
 }
