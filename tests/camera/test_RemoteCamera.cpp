@@ -114,7 +114,7 @@ TEST_F(RemoteCameraTest, RecordsWaitsAndFetchesImagesWithMetadata) {
   EXPECT_GE(image.recorderImageNumber(), 1u);
   ASSERT_TRUE(image.metadata().has_value());
   EXPECT_EQ(image.metadata()->wSize, 69);
-  EXPECT_EQ(image.metadata()->dwCAMERA_SERIAL_NO, kMonoSerial);
+  EXPECT_EQ(+image.metadata()->dwCAMERA_SERIAL_NO, kMonoSerial);
   ASSERT_TRUE(image.timestamp().has_value());
   EXPECT_EQ(image.timestamp()->wSize, 22);
 

@@ -260,7 +260,7 @@ TEST(RemoteTransport, ImageHeadersFillTheImage) {
   EXPECT_EQ(image.roi(), (vyk::Roi{1, 1, 4, 2}));
   EXPECT_EQ(image.recorderImageNumber(), 7u);
   ASSERT_TRUE(image.metadata().has_value());
-  EXPECT_EQ(image.metadata()->dwCAMERA_SERIAL_NO, 42u);
+  EXPECT_EQ(+image.metadata()->dwCAMERA_SERIAL_NO, 42u);
   ASSERT_TRUE(image.timestamp().has_value());
   EXPECT_EQ(image.timestamp()->wYear, 2026);
   ASSERT_EQ(image.rawData16().size(), 8u);
