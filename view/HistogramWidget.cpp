@@ -78,7 +78,12 @@ HistogramWidget::Camera* HistogramWidget::find(DWORD serial) const
 
 void HistogramWidget::setTitle(Camera& camera, const QString& color, const QString& cameraName)
 {
-    camera.plot->setTitle(QStringLiteral("<font color='%1'>%2\n%3</font>").arg(color, cameraName).arg(camera.serial));
+    // The title is rich text, where a newline is only a space: the line break becomes <br>.
+    // The name is escaped so that a camera named with markup cannot restyle the plot.
+    QString title = QStringLiteral("<font color='%1'>%2\n%3</font>")
+                            .arg(color.toHtmlEscaped(), cameraName.toHtmlEscaped())
+                            .arg(camera.serial);
+    camera.plot->setTitle(title.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
 void HistogramWidget::addCamera(DWORD serial, const QString& cameraName, const QString& colour, int bitDepth)
@@ -334,9 +339,15 @@ void HistogramWidget::refresh()
         }
         const auto xFor = [this](const QVector<double>& y) { return xValues_.mid(0, y.size()); };
         if (counts.colour) {
-            camera.red->setSamples(xFor(counts.red), counts.red);
-            camera.green->setSamples(xFor(counts.green), counts.green);
-            camera.blue->setSamples(xFor(counts.blue), counts.blue);
+            // The 256 colour bins are display bytes; spread them over the camera's value axis,
+            // where the markers stand, as the display range maps bytes onto raw values.
+            QVector<double> x = xFor(counts.red);
+            const double step = double(1 << shiftFor(camera.bitDepth.load()));
+            for (double& value : x)
+                value *= step;
+            camera.red->setSamples(x, counts.red);
+            camera.green->setSamples(x, counts.green);
+            camera.blue->setSamples(x, counts.blue);
         } else {
             camera.mono->setSamples(xFor(counts.mono), counts.mono);
         }

@@ -143,8 +143,10 @@ TEST_F(HistogramWidgetTest, ColourCameraShowsThreeCurvesOf256Bins)
     ASSERT_TRUE(eventually([&] { return widget_.redCurve(kOther)->dataSize() == 256; }));
     EXPECT_EQ(widget_.greenCurve(kOther)->dataSize(), 256u);
     EXPECT_EQ(widget_.blueCurve(kOther)->dataSize(), 256u);
-    EXPECT_EQ(widget_.redCurve(kOther)->sample(30), QPointF(30, 15));
-    EXPECT_EQ(widget_.blueCurve(kOther)->sample(10), QPointF(10, 15));
+    // Display bytes spread over the 16-bit camera's axis, as its markers are.
+    EXPECT_EQ(widget_.redCurve(kOther)->sample(30), QPointF(30 * 256, 15));
+    EXPECT_EQ(widget_.blueCurve(kOther)->sample(10), QPointF(10 * 256, 15));
+    EXPECT_EQ(widget_.greenCurve(kOther)->sample(255).x(), 255 * 256);
     EXPECT_TRUE(widget_.redCurve(kOther)->isVisible());
     EXPECT_FALSE(widget_.monoCurve(kOther)->isVisible());
     EXPECT_EQ(widget_.redCurve(kOther)->title().text(), QStringLiteral("Histogram 12"));
@@ -189,9 +191,12 @@ TEST_F(HistogramWidgetTest, CameraErrorRemovesItsPlotAndThreadOnly)
 TEST_F(HistogramWidgetTest, ColourChangeRecoloursTitleAndMonoCurve)
 {
     widget_.onCameraColorChanged(kMono, QStringLiteral("deeppink"), QStringLiteral("pco.edge"));
-    EXPECT_EQ(widget_.plot(kMono)->title().text(), QStringLiteral("<font color='deeppink'>pco.edge\n11</font>"));
+    EXPECT_EQ(widget_.plot(kMono)->title().text(), QStringLiteral("<font color='deeppink'>pco.edge<br>11</font>"));
     EXPECT_EQ(widget_.monoCurve(kMono)->pen().color(), QColor(QStringLiteral("deeppink")));
     EXPECT_EQ(widget_.monoCurve(kMono)->brush().color().alpha(), 80);
+    widget_.onCameraColorChanged(kMono, QStringLiteral("red"), QStringLiteral("<b>cam</b>"));
+    EXPECT_EQ(widget_.plot(kMono)->title().text(),
+              QStringLiteral("<font color='red'>&lt;b&gt;cam&lt;/b&gt;<br>11</font>"));
 }
 
 TEST_F(HistogramWidgetTest, ShowAndHideAnnounceTheWindowsVisibility)
