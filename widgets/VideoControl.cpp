@@ -137,14 +137,18 @@ void VideoControl::onCameraChanged(std::weak_ptr<vyk::AnyCamera> newCam, QString
         const auto stored = lastIndex_.find(serial_);
         currentIndex_ = stored == lastIndex_.end() ? 0 : stored->second;
         acquisition_ = newAcuisitionInstance;
-        if (!camera->isRecording())
+        // With an acquisition, ask in turn with its worker's calls on the camera.
+        const bool recording = acquisition_ != nullptr ? acquisition_->cameraRecording() : camera->isRecording();
+        if (!recording)
             onRecordingDone(serial_);
         else
             setEnabled(false);
     } catch (const std::exception& e) {
         qWarning() << "Could not read the new camera in videoctrl: " << e.what();
     }
-    titleLabel_->setText(titleFormat_.arg(newColor, cameraName_, QString::number(serial_)));
+    // Rich text shows a newline as a space: the name and serial line break becomes <br>.
+    QString title = titleFormat_.arg(newColor.toHtmlEscaped(), cameraName_.toHtmlEscaped(), QString::number(serial_));
+    titleLabel_->setText(title.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
 void VideoControl::onConvertParamsChanged(DWORD serialNo)

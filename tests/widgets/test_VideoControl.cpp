@@ -111,7 +111,7 @@ TEST_F(VideoControlTest, SteppingStopsAtBothEnds)
     select(0);
     EXPECT_TRUE(control_.isEnabled());
     EXPECT_EQ(control_.positionLabel()->text(), QStringLiteral("Image 1 / 10"));
-    EXPECT_EQ(control_.titleLabel()->text(), QStringLiteral("<font color='#ff0000'>camera test 9101\n9101</font>"));
+    EXPECT_EQ(control_.titleLabel()->text(), QStringLiteral("<font color='#ff0000'>camera test 9101<br>9101</font>"));
 
     scrubTo(9);
     EXPECT_EQ(control_.currentIndex(), 8);
