@@ -1,5 +1,6 @@
 #include "RamWindow.h"
 
+#include "widgets/LiveCamera.h"
 #include "widgets/RamPieWidget.h"
 
 #include "camera/CameraException.h"
@@ -200,12 +201,9 @@ void RamWindow::onApplyClicked()
                              QStringLiteral("Total percentage must be between 1 and 100."));
         return;
     }
-    const std::shared_ptr<vyk::AnyCamera> camera = camera_.lock();
-    if (!camera) {
-        QMessageBox::warning(this, QStringLiteral("Camera unavailable"),
-                             QStringLiteral("The camera is no longer available."));
+    const std::shared_ptr<vyk::AnyCamera> camera = liveCameraOrWarn(camera_, this);
+    if (!camera)
         return;
-    }
     try {
         applyTo(*camera);
     } catch (const std::exception& error) {

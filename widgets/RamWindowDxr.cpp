@@ -1,6 +1,7 @@
 #include "RamWindowDxr.h"
 
 #include "widgets/PercentSpinboxDxr.h"
+#include "widgets/LiveCamera.h"
 #include "widgets/RamPieWidget.h"
 
 #include "camera/CameraException.h"
@@ -319,12 +320,9 @@ void RamWindowDxr::onApply()
                              QStringLiteral("Global total percentage must be between 1 and 100."));
         return;
     }
-    const std::shared_ptr<vyk::AnyCamera> camera = camera_.lock();
-    if (!camera) {
-        QMessageBox::warning(this, QStringLiteral("Camera unavailable"),
-                             QStringLiteral("The camera is no longer available."));
+    const std::shared_ptr<vyk::AnyCamera> camera = liveCameraOrWarn(camera_, this);
+    if (!camera)
         return;
-    }
     try {
         camera->setDxrAllocation(entries_);
         entries_ = camera->getDxrAllocation();
