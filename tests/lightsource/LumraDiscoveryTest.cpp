@@ -1,6 +1,6 @@
 // Light-source discovery by UDP on loopback, against a scripted responder.
 #include "lightsource/lsx/LumraDiscovery.h"
-#include "lightsource/lsx/UdpSocket.h"
+#include "camera/UdpSocket.h"
 #include "server/lumra/LumraRoutes.h"
 
 #include <cstdlib>
@@ -62,7 +62,7 @@ public:
 private:
     void run()
     {
-        lsx::UdpSocket::Sender sender;
+        vyk::UdpSocket::Peer sender;
         const std::optional<std::string> datagram = socket_.receive(2047, &sender);
         if (!datagram)
             return;
@@ -73,7 +73,7 @@ private:
             socket_.sendTo(sender.ip, sender.port, answer);
     }
 
-    lsx::UdpSocket socket_;            ///< bound responder socket
+    vyk::UdpSocket socket_;            ///< bound responder socket
     std::vector<std::string> answers_; ///< datagrams sent back
     std::string request_;              ///< the request; written by the thread before it ends
     std::thread thread_;               ///< responder thread; joined by request() or the destructor
@@ -122,7 +122,7 @@ TEST(LumraDiscovery, LoopbackBroadcastReachesAResponderOnAllAddresses)
 TEST(LumraDiscovery, NobodyAnsweringGivesAnEmptyList)
 {
     DiscoveryAddress address("127.0.0.1");
-    lsx::UdpSocket silent; // bound so that the port is ours, but never answers
+    vyk::UdpSocket silent; // bound so that the port is ours, but never answers
     silent.bind("127.0.0.1", 0);
     EXPECT_TRUE(lsx::discoverLumras(silent.localPort(), 300).empty());
 }
