@@ -10,6 +10,7 @@
 #include "acquisition/ImageQueueSet.h"
 #include "camera/Camera.h"
 #include "kv2_cam.h"
+#include "tests/support/SimulatedCameras.h"
 
 std::mutex LogCapture::mutex_;
 std::vector<LogCapture::Line> LogCapture::lines_;
@@ -113,10 +114,7 @@ void AcquisitionTest::TearDown() {
 }
 
 void AcquisitionTest::useCameras(const nlohmann::json& cameras) {
-  const std::filesystem::path config = dir_ / "cameras.json";
-  const nlohmann::json list = cameras.is_object() ? nlohmann::json::array({cameras}) : cameras;
-  std::ofstream(config) << nlohmann::json{{"cameras", list}}.dump(2);
-  setenv("RASTEL_SIM_CONFIG", config.c_str(), 1);
+  testsupport::useSimulatedCameras(dir_ / "cameras.json", cameras);
   const int32_t result = VYK_InitializeLib();
   initialised_ = true;
   ASSERT_FALSE(VYK_FAILED(result)) << std::hex << result;

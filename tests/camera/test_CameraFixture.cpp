@@ -1,27 +1,17 @@
 #include "test_CameraFixture.h"
 
+#include "tests/support/SimulatedCameras.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <thread>
 
 nlohmann::json CameraTest::baseCamera(uint32_t serial) {
-  return {
-      {"serial", serial},
-      {"name", "camera test " + std::to_string(serial)},
-      {"type", 0x1234},
-      {"sub_type", 7},
-      {"interface", "USB3"},
-      {"sensor", {{"width", 64}, {"height", 48}, {"bits", 16}}},
-      {"pixel_rates_hz", {10000000, 20000000}},
-      {"conversion_factors", {1.0, 0.5}},
-      {"exposure", {{"min_ns", 1000}, {"max_ms", 5000}, {"step_ns", 100}}},
-      {"delay", {{"min_ns", 0}, {"max_ms", 1000}, {"step_ns", 100}}},
-      {"roi", {{"step_horz", 1}, {"step_vert", 1}}},
-      {"capabilities", {{"timestamp", false}, {"acquire_mode", false}}},
-      {"read_noise", 0.0},
-      {"dark_offset", 0},
-  };
+  nlohmann::json camera = testsupport::simulatedCamera(serial, "camera test " + std::to_string(serial));
+  camera["type"] = 0x1234;
+  camera["sub_type"] = 7;
+  return camera;
 }
 
 nlohmann::json CameraTest::stampingCamera(uint32_t serial) {
@@ -85,11 +75,7 @@ void CameraTest::TearDown() {
 }
 
 void CameraTest::useCameras(const nlohmann::json& cameras) {
-  const std::filesystem::path config = dir_ / "cameras.json";
-  // A braced list of one camera arrives as that camera's object, not as an array.
-  const nlohmann::json list = cameras.is_object() ? nlohmann::json::array({cameras}) : cameras;
-  std::ofstream(config) << nlohmann::json{{"cameras", list}}.dump(2);
-  setenv("RASTEL_SIM_CONFIG", config.c_str(), 1);
+  testsupport::useSimulatedCameras(dir_ / "cameras.json", cameras);
   const int32_t result = VYK_InitializeLib();
   initialised_ = true;  // counted even when the set was refused: cleanup balances it
   ASSERT_FALSE(VYK_FAILED(result)) << libraryText(static_cast<uint32_t>(result));

@@ -1,5 +1,7 @@
 #include "SimCameraFixture.h"
 
+#include "tests/support/SimulatedCameras.h"
+
 #include "camera/Camera.h"
 #include "kv2_cam.h"
 
@@ -28,20 +30,7 @@ void MessageBoxAnswerer::answer()
 
 nlohmann::json SimCameraTest::baseCamera(uint32_t serial)
 {
-    return {
-        {"serial", serial},
-        {"name", "camera test " + std::to_string(serial)},
-        {"interface", "USB3"},
-        {"sensor", {{"width", 64}, {"height", 48}, {"bits", 16}}},
-        {"pixel_rates_hz", {10000000, 20000000}},
-        {"conversion_factors", {1.0, 0.5}},
-        {"exposure", {{"min_ns", 1000}, {"max_ms", 5000}, {"step_ns", 100}}},
-        {"delay", {{"min_ns", 0}, {"max_ms", 1000}, {"step_ns", 100}}},
-        {"roi", {{"step_horz", 1}, {"step_vert", 1}}},
-        {"capabilities", {{"timestamp", false}, {"acquire_mode", false}}},
-        {"read_noise", 0.0},
-        {"dark_offset", 0},
-    };
+    return testsupport::simulatedCamera(serial, "camera test " + std::to_string(serial));
 }
 
 void SimCameraTest::SetUp()
@@ -64,10 +53,7 @@ void SimCameraTest::TearDown()
 
 void SimCameraTest::useCameras(const nlohmann::json& cameras)
 {
-    const std::filesystem::path config = dir_ / "cameras.json";
-    const nlohmann::json list = cameras.is_object() ? nlohmann::json::array({cameras}) : cameras;
-    std::ofstream(config) << nlohmann::json{{"cameras", list}}.dump(2);
-    setenv("RASTEL_SIM_CONFIG", config.c_str(), 1);
+    testsupport::useSimulatedCameras(dir_ / "cameras.json", cameras);
     const int32_t result = VYK_InitializeLib();
     initialised_ = true;
     ASSERT_FALSE(VYK_FAILED(result)) << std::hex << result;

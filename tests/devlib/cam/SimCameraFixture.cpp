@@ -1,5 +1,7 @@
 #include "SimCameraFixture.h"
 
+#include "tests/support/SimulatedCameras.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,22 +24,10 @@ void SimCameraFixture::TearDown()
 
 nlohmann::json SimCameraFixture::baseCamera(uint32_t serial)
 {
-    return {
-        {"serial", serial},
-        {"name", "test camera " + std::to_string(serial)},
-        {"type", 0x1234},
-        {"sub_type", 7},
-        {"interface", "USB3"},
-        {"sensor", {{"width", 64}, {"height", 48}, {"bits", 16}}},
-        {"pixel_rates_hz", {10000000, 20000000}},
-        {"conversion_factors", {1.0, 0.5}},
-        {"exposure", {{"min_ns", 1000}, {"max_ms", 5000}, {"step_ns", 100}}},
-        {"delay", {{"min_ns", 0}, {"max_ms", 1000}, {"step_ns", 100}}},
-        {"roi", {{"step_horz", 1}, {"step_vert", 1}}},
-        {"capabilities", {{"timestamp", false}, {"acquire_mode", false}}},
-        {"read_noise", 0.0},
-        {"dark_offset", 0},
-    };
+    nlohmann::json camera = testsupport::simulatedCamera(serial, "test camera " + std::to_string(serial));
+    camera["type"] = 0x1234;
+    camera["sub_type"] = 7;
+    return camera;
 }
 
 void SimCameraFixture::useCameras(const nlohmann::json& cameras)
@@ -47,10 +37,7 @@ void SimCameraFixture::useCameras(const nlohmann::json& cameras)
     ASSERT_GE(fd, 0);
     close(fd);
     configPath_ = path;
-    // A braced list of one camera arrives as that camera itself, not as an array.
-    const nlohmann::json list = cameras.is_array() ? cameras : nlohmann::json::array({cameras});
-    std::ofstream(configPath_) << nlohmann::json{{"cameras", list}}.dump(2);
-    setenv("RASTEL_SIM_CONFIG", configPath_.c_str(), 1);
+    testsupport::useSimulatedCameras(configPath_, cameras);
     ASSERT_EQ(VYK_InitializeLib(), VYK_NOERROR);
     initialised_ = true;
 }
