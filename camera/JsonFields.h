@@ -40,6 +40,13 @@ void requireRepresentable(const nlohmann::json& value) {
   }
 }
 
+/// Returns value as T; fails on the wrong type, and on a number outside T's range as above.
+template <typename T>
+T readNumber(const nlohmann::json& value) {
+  requireRepresentable<T>(value);
+  return value.get<T>();
+}
+
 /// Reads j[key] into field; fails when the key is missing or has the wrong type.
 template <typename T>
 void readField(const nlohmann::json& j, const char* key, T& field) {

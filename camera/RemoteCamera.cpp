@@ -21,6 +21,7 @@
 #include "camera/HttpTransport.h"
 #include "camera/ImageMetadata.h"
 #include "camera/ImageTimestamp.h"
+#include "camera/JsonFields.h"
 #include "camera/RecordModeInfo.h"
 #include "camera/Roi.h"
 
@@ -33,6 +34,7 @@ constexpr uint32_t kLutMissing = 0xa0163018u;
 constexpr uint32_t kDxrOnly = 0xa0160013u;
 
 using nlohmann::json;
+using detail::readNumber;  // plain numbers of an answer: a float outside the type's range is refused
 
 // The value of a header that must be present, parsed as JSON.
 json requiredHeader(const HttpTransport::Head& head, const char* name) {
@@ -158,7 +160,7 @@ uint16_t RemoteCamera::getPort() const { return _s->transport.port(); }
 
 std::string RemoteCamera::getName() { return _s->transport.query("/v1/getName").get<std::string>(); }
 
-uint32_t RemoteCamera::getSerial() { return _s->transport.query("/v1/getSerial").get<uint32_t>(); }
+uint32_t RemoteCamera::getSerial() { return readNumber<uint32_t>(_s->transport.query("/v1/getSerial")); }
 
 InterfaceType RemoteCamera::getInterface() { return _s->transport.query("/v1/getInterface").get<InterfaceType>(); }
 
@@ -285,11 +287,11 @@ bool RemoteCamera::isRecording() {
 }
 
 uint32_t RemoteCamera::getRecordedImageCount() {
-  return _s->transport.query("/v1/getRecordedImageCount").at("recorded").get<uint32_t>();
+  return readNumber<uint32_t>(_s->transport.query("/v1/getRecordedImageCount").at("recorded"));
 }
 
 uint32_t RemoteCamera::getRecorderBufferSize() {
-  return _s->transport.query("/v1/getRecorderBufferSize").at("buffSize").get<uint32_t>();
+  return readNumber<uint32_t>(_s->transport.query("/v1/getRecorderBufferSize").at("buffSize"));
 }
 
 namespace {
@@ -330,8 +332,8 @@ void RemoteCamera::image(Image& target, uint64_t index, DataFormat format,
     const Roi crop = requiredHeader(head, "crop").get<Roi>();
     received = requiredHeader(head, "format").get<DataFormat>();
     raw = requiredHeader(head, "rawFormat").get<RawFormat>();
-    const uint32_t number = requiredHeader(head, "recorderImageNumber").get<uint32_t>();
-    colorMode = requiredHeader(head, "colorMode").get<int32_t>();
+    const uint32_t number = readNumber<uint32_t>(requiredHeader(head, "recorderImageNumber"));
+    colorMode = readNumber<int32_t>(requiredHeader(head, "colorMode"));
     const json metadata = optionalHeader(head, "metadata");
     const json timestamp = optionalHeader(head, "timestamp");
     control = optionalHeader(head, "convCtrl");
@@ -387,7 +389,7 @@ void RemoteCamera::image(Image& target, uint64_t index, DataFormat format,
 // ---- camera RAM ----
 
 std::vector<uint32_t> RemoteCamera::getCamRamAllocation() {
-  return _s->transport.query("/v1/getCamRamAllocation").get<std::vector<uint32_t>>();
+  return readNumber<std::vector<uint32_t>>(_s->transport.query("/v1/getCamRamAllocation"));
 }
 
 void RemoteCamera::setCamRamAllocation(const std::vector<uint32_t>& percentages) {
@@ -395,16 +397,22 @@ void RemoteCamera::setCamRamAllocation(const std::vector<uint32_t>& percentages)
   _s->transport.setting("/v1/setCamRamAllocation", {{"percents", percentages}});
 }
 
-uint16_t RemoteCamera::getCamRamSegment() { return _s->transport.query("/v1/getCamRamSegment").get<uint16_t>(); }
+uint16_t RemoteCamera::getCamRamSegment() {
+  return readNumber<uint16_t>(_s->transport.query("/v1/getCamRamSegment"));
+}
 
 void RemoteCamera::switchToCamRam(uint16_t segment) {
   std::lock_guard<std::mutex> lock(_s->requestMutex);
   _s->transport.action("/v1/switchToCamRam", {{"segment", HttpTransport::param(segment)}});
 }
 
-uint32_t RemoteCamera::getCamRamMaxImages() { return _s->transport.query("/v1/getCamRamMaxImages").get<uint32_t>(); }
+uint32_t RemoteCamera::getCamRamMaxImages() {
+  return readNumber<uint32_t>(_s->transport.query("/v1/getCamRamMaxImages"));
+}
 
-uint32_t RemoteCamera::getCamRamNumImages() { return _s->transport.query("/v1/getCamRamNumImages").get<uint32_t>(); }
+uint32_t RemoteCamera::getCamRamNumImages() {
+  return readNumber<uint32_t>(_s->transport.query("/v1/getCamRamNumImages"));
+}
 
 // ---- DXR ----
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -217,6 +218,50 @@ TEST(RemoteTransport, AnswersWithoutTheirKeysOrContentFail) {
     EXPECT_NE(std::string(e.what()).find("key 'exposure_s' not found"), std::string::npos) << e.what();
   }
   EXPECT_CAMERA_ERROR(camera->getConvertControl(DataFormat::Mono8), "Camera returned empty ConvertControl", kLayer);
+}
+
+// A hostile server's float outside a plain number's type must not reach the cast (which
+// would be undefined): it fails with the JSON library's out_of_range error 406, as a record
+// field does. A float that the type holds still reads.
+void expectOutOfRange(const std::function<void()>& call, const char* what) {
+  try {
+    call();
+    ADD_FAILURE() << what << " succeeded";
+  } catch (const json::out_of_range& e) {
+    EXPECT_EQ(e.id, 406) << what << ": " << e.what();
+  }
+}
+
+TEST(RemoteTransport, PlainNumbersOutsideTheirTypeAreRefused) {
+  ScriptedServer scripted;
+  scripted.answer("/v1/getSerial", json(-1.5));
+  scripted.answer("/v1/getRecordedImageCount", json{{"recorded", 1e20}});
+  scripted.answer("/v1/getRecorderBufferSize", json{{"buffSize", 4294967296.0}});
+  scripted.answer("/v1/getCamRamSegment", json(65536.0));
+  scripted.answer("/v1/getCamRamMaxImages", json(-0.5e10));
+  scripted.answer("/v1/getCamRamNumImages", json(12.0));
+  scripted.answer("/v1/getCamRamAllocation", json::array({50.0, -3.5}));
+  scripted.server().Get("/v1/image", [](const httplib::Request& request, httplib::Response& response) {
+    const bool badNumber = request.get_param_value("index") == "1";
+    response.set_header("crop", json(vyk::Roi{1, 1, 4, 2}).dump());
+    response.set_header("format", json(DataFormat::Mono16).dump());
+    response.set_header("rawFormat", "\"word\"");
+    response.set_header("recorderImageNumber", badNumber ? "-1.0" : "3");
+    response.set_header("colorMode", badNumber ? "0" : "3e10");
+    response.set_content(std::string(16, '\0'), "application/octet-stream");
+  });
+  scripted.start();
+  auto camera = scripted.connect();
+  expectOutOfRange([&] { camera->getSerial(); }, "getSerial");
+  expectOutOfRange([&] { camera->getRecordedImageCount(); }, "getRecordedImageCount");
+  expectOutOfRange([&] { camera->getRecorderBufferSize(); }, "getRecorderBufferSize");
+  expectOutOfRange([&] { camera->getCamRamSegment(); }, "getCamRamSegment");
+  expectOutOfRange([&] { camera->getCamRamMaxImages(); }, "getCamRamMaxImages");
+  expectOutOfRange([&] { camera->getCamRamAllocation(); }, "getCamRamAllocation");
+  vyk::Image image;
+  expectOutOfRange([&] { camera->image(image, 1); }, "image with a negative recorderImageNumber");
+  expectOutOfRange([&] { camera->image(image, 0); }, "image with a colorMode beyond 32 bits");
+  EXPECT_EQ(camera->getCamRamNumImages(), 12u);
 }
 
 // Serves one Mono16 image of 4 x 2 pixels whose body is bodyBytes long.
