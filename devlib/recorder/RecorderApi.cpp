@@ -156,7 +156,7 @@ int32_t VYK_RecorderCopyImage(VYK_RECORDER recorder, VYK_HANDLE camera, uint32_t
     if (!r)
         return rc;
     return copyImage(*r, index, Region{x0, y0, x1, y1}, buffer, imageNumber, metadata, timestamp,
-                     [](uint16_t v) { return v; });
+                     vykrec::KeepValue{});
 }
 
 int32_t VYK_RecorderCopyImage8(VYK_RECORDER recorder, VYK_HANDLE camera, uint32_t index, uint16_t x0,

@@ -4,8 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace vykrec {
+
+// The convert of a copy that keeps every pixel value: its rows are copied whole.
+struct KeepValue {
+    uint16_t operator()(uint16_t value) const { return value; }
+};
 
 // Corners x0..x1, y0..y1, 1-based and inclusive, as the copy functions take them.
 struct Region {
@@ -33,8 +40,12 @@ struct Region {
         for (uint32_t row = 0; row < height(); ++row) {
             const uint16_t* in = source + size_t(y0 - 1 + row) * sourceWidth + (x0 - 1);
             Out* dst = out + size_t(row) * w;
-            for (uint32_t x = 0; x < w; ++x)
-                dst[x] = convert(in[x]);
+            if constexpr (std::is_same_v<Convert, KeepValue> && std::is_same_v<Out, uint16_t>) {
+                std::memcpy(dst, in, w * sizeof(uint16_t));
+            } else {
+                for (uint32_t x = 0; x < w; ++x)
+                    dst[x] = convert(in[x]);
+            }
         }
     }
 };
