@@ -552,6 +552,15 @@ bool CameraAcquisition::cameraRecording() {
   }
 }
 
+int64_t CameraAcquisition::cameraRecordedImageCount() {
+  if (!_camera) return -1;
+  try {
+    return locked(_cameraLock, [&] { return int64_t{_camera->getRecordedImageCount()}; });
+  } catch (const vyk::CameraException&) {
+    return -1;  // a failed count reads as "unknown"
+  }
+}
+
 int32_t CameraAcquisition::maxImageCount() {
   if (!_camera) return 0;
   try {

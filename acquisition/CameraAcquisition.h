@@ -60,6 +60,9 @@ class CameraAcquisition : public QObject {
   /// True while the camera records; asked in turn with the worker's calls, so the GUI can
   /// poll it while a run starts. False without a camera or when the query fails.
   bool cameraRecording();
+  /// Images the camera's recorder holds, asked in turn with the worker like cameraRecording;
+  /// -1 without a camera or when the query fails.
+  int64_t cameraRecordedImageCount();
 
   /// Starts a worker thread for settings().mode unless one is running.
   void startCameraThread();

@@ -46,6 +46,11 @@ struct CommandsContext {
     std::shared_ptr<vyk::AnyCamera> camera(DWORD serial) const;
     // The acquisition object of serial, null when there is none.
     CameraAcquisition* acquisition(DWORD serial) const;
+    // Whether serial's camera records. Asked through its acquisition object, whose worker
+    // thread may be using the camera; false when there is no camera or it cannot answer.
+    bool cameraRecording(DWORD serial) const;
+    // Whether any camera of the map records.
+    bool anyCameraRecording() const;
     // Sets icon, checked and enabled state of action without announcing the change.
     void setActionState(QAction* action, const QString& iconName, bool checked, bool enabled) const;
 };

@@ -656,7 +656,8 @@ void MainWindow::switchToCamera(int index)
     QApplication::processEvents();
 
     if (camera) {
-        if (camera->isRecording()) {
+        // The camera's acquisition thread may be using it: ask through the acquisition object.
+        if (commands_.cameraRecording(serial)) {
             qDebug() << "Selected camera is recording -> adapting GUI";
             emit recordingInProgress(serial);
         } else {
@@ -935,15 +936,7 @@ void MainWindow::resetCommandButtons(bool enabled)
 
 bool MainWindow::anyCameraRecording()
 {
-    for (const auto& [serial, camera] : cameras_) {
-        try {
-            if (camera->isRecording())
-                return true;
-        } catch (const std::exception& e) {
-            qWarning() << "Could not ask camera: " << serial << " whether it records: " << e.what();
-        }
-    }
-    return false;
+    return commands_.anyCameraRecording();
 }
 
 void MainWindow::redock(ads::CDockWidget* dock, ads::DockWidgetArea area)

@@ -249,9 +249,11 @@ bool RecordCommands::startFileRecording(DWORD serial, vyk::AnyCamera& camera, ui
     acquisition->startCameraThread();
     // A camera that never starts recording must not hold the window for ever. A short
     // recording may be over before the first poll, and a run that ended by itself reports
-    // its own errors: neither is a start failure.
+    // its own errors: neither is a start failure. The worker thread uses the camera from
+    // now on, so every question goes through the acquisition object.
     const auto deadline = std::chrono::steady_clock::now() + startTimeout_;
-    while (!camera.isRecording() && acquisition->isRunning() && camera.getRecordedImageCount() == 0) {
+    while (!acquisition->cameraRecording() && acquisition->isRunning()
+           && acquisition->cameraRecordedImageCount() <= 0) {
         if (std::chrono::steady_clock::now() >= deadline)
             throw vyk::CameraException("File recording did not start", kTimeoutCode);
         QThread::msleep(kPollIntervalMs);
@@ -405,7 +407,7 @@ void RecordCommands::onRecordingDone(DWORD serialNo)
     }
     if (context_.scan) {
         context_.scan->setEnabled(true);
-        if (anyCameraRecording())
+        if (context_.anyCameraRecording())
             context_.scan->setEnabled(false);
     }
     if (context_.health)
@@ -459,19 +461,4 @@ void RecordCommands::updateCameraBitness()
         if (context_.setBitDepth)
             context_.setBitDepth(serial, bits);
     }
-}
-
-bool RecordCommands::anyCameraRecording() const
-{
-    if (!context_.cameras)
-        return false;
-    for (const auto& [serial, camera] : *context_.cameras) {
-        try {
-            if (camera->isRecording())
-                return true;
-        } catch (const std::exception& e) {
-            qWarning() << "Could not ask camera: " << serial << " whether it records: " << e.what();
-        }
-    }
-    return false;
 }

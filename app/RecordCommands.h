@@ -82,7 +82,6 @@ private:
     void waitForSequenceStart(DWORD serial);
     // Writes the count the recording holds into the tree and reports it.
     void reportMemoryCount(CameraAcquisition& acquisition, int32_t requested);
-    bool anyCameraRecording() const;
 
     CommandsContext& context_;
     std::chrono::milliseconds startTimeout_{10000};
