@@ -10,8 +10,6 @@ namespace devserver {
 
 namespace {
 
-constexpr int kExpiryPeriods = 3;
-
 std::unique_ptr<vyk::Camera> requireCamera(std::unique_ptr<vyk::Camera> camera)
 {
     if (!camera)
@@ -37,7 +35,7 @@ CameraServerState::CameraServerState(std::unique_ptr<vyk::Camera> camera, Folder
     : camera_(requireCamera(std::move(camera))),
       folders_(std::move(folders)),
       dxr_(dxr),
-      expiry_(std::chrono::milliseconds(static_cast<int64_t>(heartbeatPeriodMs) * kExpiryPeriods))
+      reservation_(heartbeatPeriodMs)
 {
     name_ = camera_->getName();
     serial_ = camera_->getSerial();
@@ -64,36 +62,23 @@ std::shared_ptr<vyk::Image> CameraServerState::imageBuffer()
 
 void CameraServerState::markUsed()
 {
-    std::lock_guard<std::mutex> lock(reservationMutex_);
-    reserved_ = true;
-    lastUse_ = Clock::now();
+    reservation_.markUsed();
 }
 
 void CameraServerState::setFree()
 {
-    std::lock_guard<std::mutex> lock(reservationMutex_);
-    reserved_ = false;
-}
-
-bool CameraServerState::silentLocked() const
-{
-    return Clock::now() - lastUse_ > expiry_;
+    reservation_.release();
 }
 
 bool CameraServerState::isFree() const
 {
-    std::lock_guard<std::mutex> lock(reservationMutex_);
-    return !reserved_ || silentLocked();
+    return reservation_.isFree();
 }
 
 bool CameraServerState::expire() noexcept
 {
-    {
-        std::lock_guard<std::mutex> lock(reservationMutex_);
-        if (!reserved_ || !silentLocked())
-            return false;
-        reserved_ = false;
-    }
+    if (!reservation_.expire())
+        return false;
     try {
         std::lock_guard<std::mutex> lock(cameraMutex_);
         if (camera_->isRecording())

@@ -4,9 +4,9 @@
 #include "camera/DeviceEntry.h"
 #include "camera/Image.h"
 #include "camera/Roi.h"
+#include "server/Reservation.h"
 #include "server/camera/DxrStorage.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -68,14 +68,9 @@ public:
     vyk::DeviceEntry discoveryEntry(const std::string& ip, uint16_t port) const;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    bool silentLocked() const;
-
     std::unique_ptr<vyk::Camera> camera_; ///< the served camera (cameraMutex_ for every call)
     const Folders folders_;               ///< recording and LUT folders
     DxrStorage* const dxr_;               ///< shared DXR storage, owned by the server
-    const Clock::duration expiry_;        ///< three heartbeat periods
     std::string name_;                    ///< device name, read once
     uint32_t serial_ = 0;                 ///< serial number, read once
     bool isDxr_ = false;                  ///< the camera is on CLHS_DXR
@@ -84,9 +79,7 @@ private:
     vyk::Roi recordRoi_{1, 1, 1, 1};      ///< sensor ROI of the last recording (cameraMutex_)
     uint16_t dxrRecordSegment_ = 0;       ///< DXR segment of the last recording (cameraMutex_)
     std::shared_ptr<vyk::Image> image_;   ///< last image fetched; answers share it while sending (cameraMutex_)
-    mutable std::mutex reservationMutex_; ///< guards reserved_ and lastUse_
-    bool reserved_ = false;               ///< a client holds the camera (reservationMutex_)
-    Clock::time_point lastUse_;           ///< last request of the client (reservationMutex_)
+    Reservation reservation_;             ///< whether a client holds the camera (own lock)
 };
 
 }  // namespace devserver

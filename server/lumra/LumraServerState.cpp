@@ -6,8 +6,6 @@ namespace devserver {
 
 namespace {
 
-constexpr int kExpiryPeriods = 3;
-
 std::shared_ptr<lsx::Lumra> requireLumra(std::shared_ptr<lsx::Lumra> lumra)
 {
     if (!lumra)
@@ -19,29 +17,25 @@ std::shared_ptr<lsx::Lumra> requireLumra(std::shared_ptr<lsx::Lumra> lumra)
 
 LumraServerState::LumraServerState(std::shared_ptr<lsx::Lumra> lumra, uint32_t heartbeatPeriodMs)
     : lumra_(requireLumra(std::move(lumra))),
-      expiry_(std::chrono::milliseconds(static_cast<int64_t>(heartbeatPeriodMs) * kExpiryPeriods)),
       name_(lumra_->getDescription().name),
-      serial_(lumra_->getDescription().serial)
+      serial_(lumra_->getDescription().serial),
+      reservation_(heartbeatPeriodMs)
 {
 }
 
 void LumraServerState::markUsed()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reserved_ = true;
-    lastUse_ = Clock::now();
+    reservation_.markUsed();
 }
 
 void LumraServerState::setFree()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reserved_ = false;
+    reservation_.release();
 }
 
 bool LumraServerState::isFree() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !reserved_ || Clock::now() - lastUse_ > expiry_;
+    return reservation_.isFree();
 }
 
 lsx::DeviceEntry LumraServerState::discoveryEntry(const std::string& ip, uint16_t port) const

@@ -2,11 +2,10 @@
 
 #include "lightsource/lsx/DeviceEntry.h"
 #include "lightsource/lsx/Lumra.h"
+#include "server/Reservation.h"
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace devserver {
@@ -30,15 +29,10 @@ public:
     lsx::DeviceEntry discoveryEntry(const std::string& ip, uint16_t port) const;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     const std::shared_ptr<lsx::Lumra> lumra_; ///< the served light source
-    const Clock::duration expiry_;            ///< three heartbeat periods
     const std::string name_;                  ///< model name, read once
     const uint32_t serial_;                   ///< serial number, read once
-    mutable std::mutex mutex_;                ///< guards reserved_ and lastUse_
-    bool reserved_ = false;                   ///< a client holds the light source (mutex_)
-    Clock::time_point lastUse_;               ///< last request of the client (mutex_)
+    Reservation reservation_;                 ///< whether a client holds the light source (own lock)
 };
 
 }  // namespace devserver
