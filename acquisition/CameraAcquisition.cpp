@@ -41,6 +41,10 @@ constexpr auto kFileDisplayPeriod = std::chrono::milliseconds(100);
 constexpr uint64_t kRecordingHistogramCapacity = 10;
 // A camera wait that ran out of time.
 constexpr uint32_t kTimedOut = static_cast<uint32_t>(VYK_ERR_TIMEOUT);
+// The recorder could not write the files of a file recording (a full disk).
+constexpr uint32_t kFileWriteFailed = static_cast<uint32_t>(VYK_ERR_FILE_IO);
+// The critical line of a file recording that failed; the serial and the error follow.
+constexpr const char* kFileLoopError = "Error during recording File of camera: ";
 
 // Runs fn with the camera lock held.
 template <typename Fn>
@@ -293,8 +297,17 @@ void CameraAcquisition::fileLoop(Run& run) {
       }
     }
     confirmCameraAnswers(run);
+    confirmFilesWritten(run);
+  } catch (const vyk::CameraException& e) {
+    if (e.code() != kFileWriteFailed) {
+      endWithError(kFileLoopError, e);
+      return;
+    }
+    // The files could not be written (a full disk): the camera itself is fine and stays in
+    // use, and the images the recorder counted are on disk. Said loudly, then ended as usual.
+    logFailure(kFileLoopError, e);
   } catch (const std::exception& e) {
-    endWithError("Error during recording File of camera: ", e);
+    endWithError(kFileLoopError, e);
     return;
   }
   endNormally(QStringLiteral("Recording File of camera: ") + number(_serial) + QStringLiteral(" ended!"));
@@ -368,6 +381,18 @@ void CameraAcquisition::confirmCameraAnswers(Run& run) {
   // The recorder also ends when the camera stops answering; one query that reaches the
   // camera tells that failure (it throws) from a recording that simply finished.
   locked(_cameraLock, [&] { run.camera->getConfiguration(); });
+}
+
+void CameraAcquisition::confirmFilesWritten(Run& run) {
+  if (!_running) return;  // stopped from outside: nothing to tell apart
+  // The recording has ended: the camera's new-image wait returns at once, or throws the
+  // failure that ended it. Should the camera still record after all, the wait runs out
+  // at once, and that is no failure of the files.
+  try {
+    locked(_cameraLock, [&] { run.camera->waitForNewImage(false, 0.0); });
+  } catch (const vyk::CameraException& e) {
+    if (e.code() != kTimedOut) throw;
+  }
 }
 
 bool CameraAcquisition::goesOn(Run& run) {
@@ -451,9 +476,13 @@ void CameraAcquisition::endNormally(const QString& endLine) {
   logInfo(endLine);
 }
 
-void CameraAcquisition::endWithError(const char* errorText, const std::exception& error) {
+void CameraAcquisition::logFailure(const char* errorText, const std::exception& error) {
   logCritical(QString::fromLatin1(errorText) + number(_serial) + QStringLiteral(" With error: ") +
               QString::fromStdString(error.what()));
+}
+
+void CameraAcquisition::endWithError(const char* errorText, const std::exception& error) {
+  logFailure(errorText, error);
   emit camError(_serial, true);
   _running = false;
   viewQueues().deactivate(_serial);

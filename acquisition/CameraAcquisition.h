@@ -116,6 +116,8 @@ class CameraAcquisition : public QObject {
   bool goesOn(Run& run);
   /// After a recording ended by itself: throws when the camera no longer answers.
   void confirmCameraAnswers(Run& run);
+  /// After a file recording ended by itself: throws the write failure that ended it.
+  void confirmFilesWritten(Run& run);
   /// Waits for a new image (triggered modes), then fetches and delivers the newest.
   void triggeredFetch(Run& run, bool toBothSets);
   /// Fetches image index (-1 = newest) into run.image.
@@ -130,6 +132,8 @@ class CameraAcquisition : public QObject {
   void waitForNewImage(Run& run);
   /// Normal end: recordingDone (unless removed), queues deactivated, endLine logged.
   void endNormally(const QString& endLine);
+  /// Logs at critical level errorText, the serial and the error's text.
+  void logFailure(const char* errorText, const std::exception& error);
   /// Failed run: errorText line, camError, running cleared, queues deactivated.
   void endWithError(const char* errorText, const std::exception& error);
 

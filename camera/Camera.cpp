@@ -853,6 +853,14 @@ void pollUntil(bool delay, double timeout_s, Done done) {
   }
 }
 
+// Throws the failure that ended a recording (a file that could not be written, a camera
+// that stopped answering). Lost frames alone end no recording and are not thrown here.
+void throwIfEndedByFailure(const RecorderHandle::Status& status) {
+  if (!status.running && status.errorStatus != 0 && status.errorStatus != VYK_ERR_BUFFER_OVERRUN) {
+    throw CameraException(static_cast<uint32_t>(status.errorStatus));
+  }
+}
+
 }  // namespace
 
 void Camera::waitForFirstImage(bool delay, double timeout_s) {
@@ -884,6 +892,8 @@ void Camera::waitForNewImage(bool delay, double timeout_s) {
   const uint32_t& last = _s->lastRecorderImageNumber;
   pollUntil(delay, timeout_s, [&] {
     const RecorderHandle::Status status = recorder.status();
+    // An ended recording brings no new image; one that ended by a failure reports it.
+    throwIfEndedByFailure(status);
     if (!status.running) return true;
     if (settings.onCamRam() && last == 0xFFFFFFFFu) return true;
     if (settings.typeBits() > 2 && status.recorded != 0) return true;

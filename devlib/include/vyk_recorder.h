@@ -134,7 +134,8 @@ int32_t VYK_RecorderStop(VYK_RECORDER recorder);
  *                 (memory), the preview ring (files), the segment's capacity (camera RAM)
  *   errorStatus   0, or the first failure of this recording: VYK_ERR_BUFFER_OVERRUN when
  *                 images were lost (FIFO full, file writer behind, frames missed),
- *                 VYK_ERR_FILE_IO when a write failed, VYK_ERR_DEVICE_TIMEOUT */
+ *                 VYK_ERR_FILE_IO when a write failed, VYK_ERR_DEVICE_TIMEOUT; a failure
+ *                 that ends the recording replaces an earlier VYK_ERR_BUFFER_OVERRUN */
 int32_t VYK_RecorderGetStatus(VYK_RECORDER recorder, VYK_HANDLE camera, uint32_t* running,
                               uint32_t* recordedCount, uint32_t* bufferSize, int32_t* errorStatus);
 

@@ -134,7 +134,10 @@ Recorder::~Recorder()
 
 void Recorder::noteError(int32_t code)
 {
-    if (errorStatus_ == 0)
+    // The first failure stays, except that lost frames give way to a failure that ends the
+    // recording (a write that failed, a camera that stopped answering): the status must
+    // tell why the recording ended.
+    if (errorStatus_ == 0 || (errorStatus_ == VYK_ERR_BUFFER_OVERRUN && code != VYK_ERR_BUFFER_OVERRUN))
         errorStatus_ = code;
 }
 
