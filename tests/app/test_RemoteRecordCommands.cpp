@@ -220,8 +220,6 @@ TEST_F(RemoteRecordTest, FileRecordingGoesIntoTheServersDataFolderUnderTheChosen
     EXPECT_EQ(tiff.width, 64u);
     EXPECT_EQ(tiff.height, 48u);
     EXPECT_EQ(tiff.bits, 16);
-    // Nothing was written on this side.
-    EXPECT_FALSE(QFile::exists(QDir(dir_.path()).filePath(QStringLiteral("test.tif"))));
 
     // The preset name is the server's own target and takes no extension.
     answerer_->on(kNameTitle, enterName(QString()));
