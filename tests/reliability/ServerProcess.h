@@ -1,8 +1,6 @@
 #pragma once
 // rastel-devserver as a child process on 127.0.0.1, for tests that kill and restart it.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -10,6 +8,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "tests/support/ChildProcess.h"
 
 /// One run of the server. The constructor returns once the server printed that it is ready;
 /// the destructor kills it if it still runs.
@@ -19,21 +19,20 @@ class ServerProcess {
   /// folder/data; basePort 0 lets it choose free ports. Extra options are appended.
   ServerProcess(const std::filesystem::path& folder, const nlohmann::json& devices, uint16_t basePort = 0,
                 std::vector<std::string> extra = {});
-  ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   /// The port of a device line such as "camera 301", or "discovery".
   uint16_t port(const std::string& device) const { return _ports.at(device); }
   /// Kills the server with SIGKILL at once, as a crash or a pulled cable would.
-  void kill();
+  void kill() { _process.kill(); }
   /// Whether the process is still alive (not yet reaped).
-  bool alive();
+  bool alive() { return _process.alive(); }
   /// Resident memory of the server in KiB (-1 when it cannot be read).
   long residentKiB() const;
 
  private:
-  pid_t _pid = -1;                         // the child; -1 once reaped
+  testsupport::ChildProcess _process;      // the server; killed by the destructor
   std::map<std::string, uint16_t> _ports;  // "camera SERIAL" / "lumra SERIAL" / "discovery" -> port
 };
 
