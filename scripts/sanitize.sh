@@ -2,6 +2,8 @@
 # Builds the non-GUI test programs with sanitizers and runs them; any report fails the run.
 #   scripts/sanitize.sh address,undefined build-asan            all core tests
 #   scripts/sanitize.sh thread build-tsan "test_acquisition" 'Queue|Acquisition'
+#   CC=clang CXX=clang++ RASTEL_FUZZ_SECONDS=20 scripts/sanitize.sh address,undefined build-fuzz \
+#       "test_fuzz_records test_fuzz_image_headers" test_fuzz    libFuzzer, 20 s per target
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitizers="$1"
@@ -26,3 +28,5 @@ if [[ "$sanitizers" == *thread* ]] && command -v setarch >/dev/null; then
     runner=(setarch "$(uname -m)" -R)
 fi
 cd "$dir" && "${runner[@]}" ctest "${args[@]}"
+# What the libFuzzer programs among the tests did: executions per target, for the log.
+grep -E '^[0-9]+/[0-9]+ Test: |^Done [0-9]+ runs' Testing/Temporary/LastTest.log | grep -B1 '^Done' || true
