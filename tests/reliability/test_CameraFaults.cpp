@@ -189,7 +189,11 @@ TEST_F(CameraFaultTest, MemoryRecordingAskingForMoreThanFitsIsReducedNotFailed) 
   // The buffer is reserved, not touched: only what was recorded (and the slots'
   // bookkeeping) may become resident, far less than the pixel memory granted.
   const long grown = residentKiB() - before;
+#if !defined(__SANITIZE_THREAD__)
+  // (Under the thread sanitizer, its shadow memory, several times what the program touches,
+  // makes the resident size no measure of the recording's own.)
   EXPECT_LT(grown, static_cast<long>(granted / 10 * 6)) << "KiB";
+#endif
   std::cout << "[ measured ] memory: asked " << asked << ", granted " << granted << " images ("
             << granted / 1024 * 6 << " MiB), resident growth " << grown << " KiB\n";
 }
