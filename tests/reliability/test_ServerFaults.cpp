@@ -36,7 +36,15 @@ constexpr uint32_t kHeartbeatMs = 200;
 constexpr auto kNoticeBound = 5s + 3s;
 
 // AddressSanitizer keeps freed memory in quarantine (256 MiB by default) before reuse.
+// GCC announces it with __SANITIZE_ADDRESS__, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define RASTEL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RASTEL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(RASTEL_ADDRESS_SANITIZER)
 constexpr long kSanitizerQuarantineKiB = 256 * 1024;
 #else
 constexpr long kSanitizerQuarantineKiB = 0;
