@@ -306,6 +306,7 @@ void CameraAcquisition::fileLoop(Run& run) {
     // The files could not be written (a full disk): the camera itself is fine and stays in
     // use, and the images the recorder counted are on disk. Said loudly, then ended as usual.
     logFailure(kFileLoopError, e);
+    emit recordingFailed(_serial, QString::fromStdString(e.what()));
   } catch (const std::exception& e) {
     endWithError(kFileLoopError, e);
     return;

@@ -91,6 +91,9 @@ class CameraAcquisition : public QObject {
   void camError(DWORD serial, bool msgBox = true);
   /// Playback has just shown image index i.
   void newPlayPosition(DWORD serial, int i);
+  /// A file recording ended early because its files could not be written (a full disk);
+  /// error says why. The camera stays in use, and recordingDone follows.
+  void recordingFailed(DWORD serial, QString error);
 
  public slots:
   /// For this camera's serial: marks the camera removed and releases the handle.

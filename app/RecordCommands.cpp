@@ -415,6 +415,17 @@ void RecordCommands::onRecordingDone(DWORD serialNo)
     qDebug() << "Leave onRecordingDone with camera: " << serialNo;
 }
 
+void RecordCommands::onRecordingFailed(DWORD serial, const QString& error)
+{
+    const QString text = QStringLiteral("The recording of camera %1 stopped early: the files could not be written.\n"
+                                        "%2\nThe images recorded until then are saved.")
+                                 .arg(serial)
+                                 .arg(error);
+    if (context_.statusBar)
+        context_.statusBar->showMessage(QStringLiteral("Recording of camera %1 stopped early").arg(serial));
+    QMessageBox::warning(context_.window, QStringLiteral("Recording stopped"), text);
+}
+
 void RecordCommands::onPlaybackStateChanged(DWORD serial, bool running)
 {
     if (CameraSelector::currentSerial(context_.cameraSelector) != serial)

@@ -42,6 +42,9 @@ public:
     void onRecordingInProgress();
     // A run of serialNo ended (or its file dialog was cancelled): buttons back to idle.
     void onRecordingDone(DWORD serialNo);
+    // A file recording of serial ended early (error says why): tells the user; the images
+    // recorded until then stay on disk.
+    void onRecordingFailed(DWORD serial, const QString& error);
     // Playback of serial started or stopped.
     void onPlaybackStateChanged(DWORD serial, bool running);
     // The settings tree switched the data format of serial.

@@ -6,6 +6,7 @@
 
 #include "camera/Configuration.h"
 
+#include <QMessageBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QTest>
@@ -206,4 +207,21 @@ TEST_F(CommandsTest, BitDepthFollowsThePixelFormatFlag)
     two.setConfiguration(configuration);
     record_->updateCameraBitness();
     EXPECT_EQ(bitDepths_[22], 16);
+}
+
+TEST_F(CommandsTest, FileRecordingThatCouldNotBeWrittenIsReportedToTheUser)
+{
+    build();
+    QString text;
+    answerer_->on(QStringLiteral("Recording stopped"), [&text](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        box->accept();
+    });
+    record_->onRecordingFailed(11, QStringLiteral("No space left on device"));
+    EXPECT_EQ(answerer_->count(QStringLiteral("Recording stopped")), 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("camera 11 stopped early")));
+    EXPECT_TRUE(text.contains(QStringLiteral("No space left on device")));
+    EXPECT_EQ(statusText(), QStringLiteral("Recording of camera 11 stopped early"));
 }

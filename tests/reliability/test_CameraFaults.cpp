@@ -2,6 +2,7 @@
 // disk fills up during a file recording and when a memory recording asks for more images
 // than the machine can hold. Each test prints what it measured ("[ measured ]" lines).
 
+#include <atomic>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -214,6 +215,9 @@ TEST_F(AcquisitionTest, DiskFullChildRecordsIntoAFileThatCannotGrow) {
   auto camera = open(serial);
   CameraAcquisition acquisition(camera);
   SignalLog events(acquisition);
+  std::atomic<int> failed{0};  // counted on the worker thread (direct connection)
+  QObject::connect(&acquisition, &CameraAcquisition::recordingFailed,
+                   [&failed](DWORD, const QString&) { ++failed; });
   prepare(acquisition, kFile, RecordMode::Multitif, 500);
   acquisition.settings().filePath = std::string(folder) + "/full.tif";
   acquisition.startCameraThread();
@@ -230,7 +234,7 @@ TEST_F(AcquisitionTest, DiskFullChildRecordsIntoAFileThatCannotGrow) {
     std::cout << "unusable: " << e.what() << "\n";
   }
   std::cout << "done " << events.done.size() << "\ncamerror " << events.errors.size() << "\nrecorded "
-            << camera->getRecordedImageCount() << "\nusable " << usable << "\nended "
+            << camera->getRecordedImageCount() << "\nusable " << usable << "\nfailed " << failed << "\nended "
             << log_.has(QtInfoMsg, QStringLiteral("Recording File of camera: 7306 ended!")) << "\n"
             << "failure " << failure.toStdString() << "\n"
             << std::flush;
@@ -272,17 +276,19 @@ TEST(DiskFull, FileRecordingReportsTheErrorAndCountsOnlyValidImages) {
   for (std::string key; lines >> key;) {
     if (key == "failure") {
       std::getline(lines, failure);
-    } else if (key == "done" || key == "camerror" || key == "recorded" || key == "usable" || key == "ended") {
+    } else if (key == "done" || key == "camerror" || key == "recorded" || key == "usable" || key == "ended" ||
+               key == "failed") {
       long long value = 0;
       lines >> value, reported[key] = value;
     }
   }
-  ASSERT_EQ(reported.size(), 5u) << output;
+  ASSERT_EQ(reported.size(), 6u) << output;
   // The write failure reaches the user as a critical line with the recorder's code; the
   // run ends as a finished recording, not as a camera failure that would remove the camera.
   EXPECT_NE(failure.find("(0x8016000a)"), std::string::npos) << output;
   EXPECT_EQ(reported["done"], 1) << output;
   EXPECT_EQ(reported["camerror"], 0) << output;
+  EXPECT_EQ(reported["failed"], 1) << output;  // the user is told, not only the log
   EXPECT_EQ(reported["ended"], 1) << output;
   EXPECT_EQ(reported["usable"], 1) << output;
   EXPECT_GT(reported["recorded"], 0);
