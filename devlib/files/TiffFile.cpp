@@ -2,9 +2,33 @@
 
 #include <tiffio.h>
 
+#include <cstdio>
+#include <memory>
+
 namespace vyksim {
 
+namespace {
+
+// Reads an unsigned integer of size 2, 4 or 8 bytes at offset, in host byte order (the
+// order the file is written in).
+bool readUnsigned(std::FILE* file, uint64_t offset, std::size_t size, uint64_t& value)
+{
+    uint16_t value16 = 0;
+    uint32_t value32 = 0;
+    uint64_t value64 = 0;
+    void* target = size == 2 ? static_cast<void*>(&value16)
+        : size == 4          ? static_cast<void*>(&value32)
+                             : static_cast<void*>(&value64);
+    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0 || std::fread(target, size, 1, file) != 1)
+        return false;
+    value = size == 2 ? value16 : size == 4 ? value32 : value64;
+    return true;
+}
+
+}  // namespace
+
 TiffFile::TiffFile(const std::string& path, bool bigTiff)
+    : path_(path), bigTiff_(bigTiff)
 {
     tiff_ = TIFFOpen(path.c_str(), bigTiff ? "w8" : "w");
 }
@@ -60,7 +84,41 @@ bool TiffFile::close()
     const bool flushed = TIFFFlush(tiff_) != 0;
     TIFFClose(tiff_);
     tiff_ = nullptr;
+    if (failed_)
+        endChainAfterGoodPages();
     return flushed && !failed_;
+}
+
+bool TiffFile::endChainAfterGoodPages() const
+{
+    if (pages_ == 0)
+        return false; // nothing readable to keep
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "r+b"), &std::fclose);
+    if (!file)
+        return false;
+    // Header: the first directory's offset after the byte order and version (and, in
+    // BigTIFF, the offset size and padding). A directory: its entry count, the entries, and
+    // the next directory's offset.
+    const std::size_t offsetSize = bigTiff_ ? 8 : 4;
+    const std::size_t countSize = bigTiff_ ? 8 : 2;
+    const uint64_t entrySize = bigTiff_ ? 20 : 12;
+    uint64_t directory = 0;
+    if (!readUnsigned(file.get(), bigTiff_ ? 8 : 4, offsetSize, directory))
+        return false;
+    for (uint32_t page = 1;; ++page) {
+        uint64_t entries = 0;
+        if (directory == 0 || !readUnsigned(file.get(), directory, countSize, entries))
+            return false;
+        const uint64_t next = directory + countSize + entries * entrySize;
+        if (page == pages_) {
+            const uint64_t end = 0;
+            return fseeko(file.get(), static_cast<off_t>(next), SEEK_SET) == 0
+                && std::fwrite(&end, offsetSize, 1, file.get()) == 1;
+        }
+        directory = 0;
+        if (!readUnsigned(file.get(), next, offsetSize, directory))
+            return false;
+    }
 }
 
 } // namespace vyksim

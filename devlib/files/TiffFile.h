@@ -41,6 +41,12 @@ public:
     bool close();
 
 private:
+    // Ends the directory chain after the pages written: a page that failed half-way may
+    // have linked a directory that never reached the disk.
+    bool endChainAfterGoodPages() const;
+
+    std::string path_;     // the file, reopened to end its chain after a failure
+    bool bigTiff_ = false; // BigTIFF layout (64-bit offsets)
     TIFF* tiff_ = nullptr; // null once closed
     bool failed_ = false;  // a page could not be written
     uint32_t pages_ = 0;   // pages written
