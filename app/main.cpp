@@ -2,6 +2,7 @@
 #include "DataPaths.h"
 #include "Logging.h"
 #include "MainWindow.h"
+#include "RastelApplication.h"
 #include "Resources.h"
 
 #include "kv2_cam.h"
@@ -50,7 +51,7 @@ int main(int argc, char* argv[])
     // The image views render through VTK's OpenGL widget, which needs its own surface format.
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
 
-    QApplication app(argc, argv);
+    RastelApplication app(argc, argv);
     initRastelResources();
     QApplication::setQuitOnLastWindowClosed(true);
 
