@@ -48,8 +48,8 @@ constexpr const char* kFileLoopError = "Error during recording File of camera: "
 
 // Runs fn with the camera lock held.
 template <typename Fn>
-auto locked(FairMutex& lock, Fn&& fn) -> decltype(fn()) {
-  std::lock_guard<FairMutex> guard(lock);
+auto locked(vyk::FairMutex& lock, Fn&& fn) -> decltype(fn()) {
+  std::lock_guard<vyk::FairMutex> guard(lock);
   return fn();
 }
 

@@ -29,7 +29,7 @@
 #include "acquisition/AcquisitionSettings.h"
 #include "acquisition/CountingSemaphore.h"
 #include "acquisition/Dword.h"
-#include "acquisition/FairMutex.h"
+#include "camera/FairMutex.h"
 #include "acquisition/LineAssembler.h"
 #include "camera/AnyCamera.h"
 #include "camera/Description.h"
@@ -159,5 +159,5 @@ class CameraAcquisition : public QObject {
   std::atomic<bool> _cameraRemoved{false};        // set by cameraError; suppresses recordingDone
   std::atomic<bool> _toView{true};                // push fetched images to the view queue set
   std::atomic<bool> _toHistogram{true};           // push fetched images to the histogram queue set
-  FairMutex _cameraLock;                          // serialises every call this object makes on the camera
+  vyk::FairMutex _cameraLock;                          // serialises every call this object makes on the camera
 };

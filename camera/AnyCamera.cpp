@@ -40,13 +40,19 @@ RemoteCamera* AnyCamera::remote() {
 }
 
 template <typename Fn>
-decltype(auto) AnyCamera::forward(Fn&& fn) {
+decltype(auto) AnyCamera::forwardUnlocked(Fn&& fn) {
   return std::visit(
       [&fn](auto& camera) -> decltype(auto) {
         if (camera == nullptr) failEmpty();
         return fn(*camera);
       },
       _camera);
+}
+
+template <typename Fn>
+decltype(auto) AnyCamera::forward(Fn&& fn) {
+  const std::lock_guard<FairMutex> guard(_callLock);
+  return forwardUnlocked(std::forward<Fn>(fn));
 }
 
 Camera& AnyCamera::localCamera(const char* operation) {
@@ -62,19 +68,19 @@ Camera& AnyCamera::localCamera(const char* operation) {
 // ---- identity ----
 
 std::string AnyCamera::getName() {
-  return forward([](auto& c) { return c.getName(); });
+  return forwardUnlocked([](auto& c) { return c.getName(); });
 }
 uint32_t AnyCamera::getSerial() {
-  return forward([](auto& c) { return c.getSerial(); });
+  return forwardUnlocked([](auto& c) { return c.getSerial(); });
 }
 InterfaceType AnyCamera::getInterface() {
-  return forward([](auto& c) { return c.getInterface(); });
+  return forwardUnlocked([](auto& c) { return c.getInterface(); });
 }
 RawFormat AnyCamera::getRawFormat() {
   return forward([](auto& c) { return c.getRawFormat(); });
 }
 bool AnyCamera::isColored() {
-  return forward([](auto& c) { return c.isColored(); });
+  return forwardUnlocked([](auto& c) { return c.isColored(); });
 }
 Description AnyCamera::getDescription() {
   return forward([](auto& c) { return c.getDescription(); });
@@ -83,7 +89,11 @@ SensorInfo AnyCamera::getSensorInfo() {
   return forward([](auto& c) { return c.getSensorInfo(); });
 }
 CameraHealth AnyCamera::getHealth() { return localCamera("getHealth").getHealth(); }
-double AnyCamera::getFrameTime() { return localCamera("getFrameTime").getFrameTime(); }
+double AnyCamera::getFrameTime() {
+  Camera& camera = localCamera("getFrameTime");
+  const std::lock_guard<FairMutex> guard(_callLock);
+  return camera.getFrameTime();
+}
 
 // ---- settings ----
 
@@ -153,6 +163,7 @@ void AnyCamera::waitForNewImage(bool delay, double timeout_s) {
 
 void AnyCamera::image(Image& target, const Roi& roi, uint64_t index, DataFormat format,
                       const std::optional<CompressionParams>& compression) {
+  const std::lock_guard<FairMutex> guard(_callLock);
   if (RemoteCamera* camera = remote()) {
     camera->image(target, index, format, compression);  // the server chooses the crop
     return;
@@ -194,10 +205,20 @@ RemoteCamera& AnyCamera::dxrCamera() {
   return *camera;
 }
 
-std::vector<RamAllocation> AnyCamera::getDxrAllocation() { return dxrCamera().getDxrAllocation(); }
-void AnyCamera::setDxrAllocation(const std::vector<RamAllocation>& segments) {
-  dxrCamera().setDxrAllocation(segments);
+std::vector<RamAllocation> AnyCamera::getDxrAllocation() {
+  RemoteCamera& camera = dxrCamera();
+  const std::lock_guard<FairMutex> guard(_callLock);
+  return camera.getDxrAllocation();
 }
-RamAllocation AnyCamera::getDxrSegment() { return dxrCamera().getDxrSegment(); }
+void AnyCamera::setDxrAllocation(const std::vector<RamAllocation>& segments) {
+  RemoteCamera& camera = dxrCamera();
+  const std::lock_guard<FairMutex> guard(_callLock);
+  camera.setDxrAllocation(segments);
+}
+RamAllocation AnyCamera::getDxrSegment() {
+  RemoteCamera& camera = dxrCamera();
+  const std::lock_guard<FairMutex> guard(_callLock);
+  return camera.getDxrSegment();
+}
 
 }  // namespace vyk

@@ -19,6 +19,7 @@
 #include "camera/ConvertControl.h"
 #include "camera/Description.h"
 #include "camera/Enums.h"
+#include "camera/FairMutex.h"
 #include "camera/Image.h"
 #include "camera/RamAllocation.h"
 #include "camera/RemoteCamera.h"
@@ -28,8 +29,14 @@
 namespace vyk {
 
 /// Owns a vyk::Camera (alternative 0) or a vyk::RemoteCamera (alternative 1) and forwards
-/// each operation. Adds no locking of its own. Using a handle that holds no camera throws
-/// CameraException "AnyCamera holds no camera" (0x160000).
+/// each operation. Using a handle that holds no camera throws CameraException "AnyCamera
+/// holds no camera" (0x160000).
+///
+/// Thread safety: the GUI thread edits settings while a worker thread fetches images from
+/// the same camera, and the cameras themselves keep state that one call must not change
+/// under another. So every operation runs under the handle's call lock, served in arrival
+/// order, except the identity reads (getName, getSerial, getInterface, isColored) and
+/// getHealth, which only read what opening fixed and may run at any time.
 class AnyCamera {
  public:
   /// Time-out value meaning "wait without time-out".
@@ -152,10 +159,15 @@ class AnyCamera {
  private:
   Camera& localCamera(const char* operation);
   RemoteCamera& dxrCamera();
+  // Runs fn on the held camera under _callLock.
   template <typename Fn>
   decltype(auto) forward(Fn&& fn);
+  // Runs fn on the held camera without the lock (identity reads only).
+  template <typename Fn>
+  decltype(auto) forwardUnlocked(Fn&& fn);
 
-  std::variant<std::unique_ptr<Camera>, std::unique_ptr<RemoteCamera>> _camera;  // the owned camera
+  std::variant<std::unique_ptr<Camera>, std::unique_ptr<RemoteCamera>> _camera;  // the owned camera; fixed at construction
+  FairMutex _callLock;  // serialises the camera's operations between the threads that share this handle
 };
 
 }  // namespace vyk

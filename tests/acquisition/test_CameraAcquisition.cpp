@@ -2,7 +2,9 @@
 // camera errors, stops in every phase, single images, trigger, data format and counts.
 
 #include <chrono>
+#include <atomic>
 #include <thread>
+#include <variant>
 
 #include <QCoreApplication>
 
@@ -499,3 +501,43 @@ TEST_F(AcquisitionTest, DestructorStopsARunningPreview) {
 }
 
 }  // namespace
+
+// The GUI edits a camera's settings while its worker fetches and converts images: both go
+// through the one shared handle, whose calls must not interleave (run under ThreadSanitizer
+// in CI, where an unserialised call shows as a data race).
+TEST_F(AcquisitionTest, SettingsEditedDuringAPreviewKeepEveryImageWhole) {
+  const DWORD serial = 7120;
+  useCameras(smallCamera(serial));
+  auto camera = open(serial);
+  CameraAcquisition acquisition(camera);
+  SignalLog events(acquisition);
+  prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
+  acquisition.startCameraThread();
+  ASSERT_TRUE(viewQueues().pop(serial, 5000ms));
+
+  std::atomic<bool> editing{true};
+  std::thread gui([&] {
+    for (int round = 0; editing; ++round) {
+      vyk::ConvertControl control = camera->getConvertControl(vyk::DataFormat::Mono8);
+      std::visit([round](auto& c) { c.max_limit = 1000 + round % 2000; }, control);
+      camera->setConvertControl(vyk::DataFormat::Mono8, control);
+      camera->setExposureTime(0.001 + (round % 3) * 0.0005);
+      (void)camera->getConfiguration();
+      (void)camera->getDescription();
+      (void)camera->isRecording();
+    }
+  });
+  int images = 0;
+  for (const auto end = std::chrono::steady_clock::now() + 400ms; std::chrono::steady_clock::now() < end;) {
+    if (const auto image = viewQueues().pop(serial, 1000ms)) {
+      EXPECT_EQ(image->width(), 64u);
+      EXPECT_EQ(image->height(), 48u);
+      ++images;
+    }
+  }
+  editing = false;
+  gui.join();
+  acquisition.stopCameraThreads();
+  EXPECT_GT(images, 0);
+  EXPECT_TRUE(events.errors.empty());
+}

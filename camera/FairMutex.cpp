@@ -1,4 +1,6 @@
-#include "acquisition/FairMutex.h"
+#include "camera/FairMutex.h"
+
+namespace vyk {
 
 void FairMutex::lock() {
   std::unique_lock<std::mutex> lock(_mutex);
@@ -14,3 +16,5 @@ void FairMutex::unlock() {
   // Every waiter checks whether its ticket is now served.
   _changed.notify_all();
 }
+
+}  // namespace vyk
