@@ -96,7 +96,8 @@ void printCloseLine(int32_t result) { std::cout << CameraCloseLine::of(result) <
 
 }  // namespace
 
-// Every member of the camera. No lock: calls on one camera are serialised by the caller.
+// Every member of the camera. No lock: calls on one camera are serialised by the handle
+// that owns it (AnyCamera) or, in the device server, by the server's camera lock.
 // Members read by the calls that may run concurrently (getHealth, getSerial, getName,
 // getInterface, isColored) are written only while opening, or are atomic.
 struct Camera::State {

@@ -33,8 +33,8 @@ struct CameraHealth {
 };
 
 /// A locally attached camera. Every failure throws vyk::CameraException.
-/// No lock of its own: the acquisition engine serialises calls on one camera; only
-/// getHealth, getSerial, getName, getInterface and isColored may run concurrently with
+/// No lock of its own: the AnyCamera handle that owns it serialises calls on one camera;
+/// only getHealth, getSerial, getName, getInterface and isColored may run concurrently with
 /// other calls (they touch the device handle and the records read at open only).
 class Camera {
  public:
