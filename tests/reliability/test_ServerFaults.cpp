@@ -6,12 +6,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
 #include <QCoreApplication>
 
 #include <httplib.h>
+#include <sys/resource.h>
+#include <tiffio.h>
 #include <nlohmann/json.hpp>
 
 #include "AcquisitionFixture.h"
@@ -60,6 +64,21 @@ json smallCamera(uint32_t serial, uint32_t width = 64, uint32_t height = 48) {
 }
 
 json devices(const json& cameras) { return {{"cameras", json::array({cameras})}}; }
+
+// Pages of the TIFF file that read back without a libtiff error; -1 when it does not open or
+// a reader meets an error.
+int tiffPages(const std::filesystem::path& file) {
+  static int errors = 0;
+  errors = 0;
+  const TIFFErrorHandler previous = TIFFSetErrorHandler([](const char*, const char*, va_list) { ++errors; });
+  int pages = -1;
+  if (TIFF* tiff = TIFFOpen(file.c_str(), "r")) {
+    pages = TIFFNumberOfDirectories(tiff);
+    TIFFClose(tiff);
+  }
+  TIFFSetErrorHandler(previous);
+  return errors == 0 ? pages : -1;
+}
 
 long long msSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -312,6 +331,57 @@ TEST_F(ServerFaultTest, ConcurrentClientsWhileStreamingGetWellFormedAnswers) {
   acquisition.stopCameraThreads();
   std::cout << "[ measured ] load: " << kClients << " clients, " << answers << " well-formed answers while streaming, "
             << "server resident growth " << grown << " KiB\n";
+}
+
+// A server whose disk is full: the file limit is set for the server process only (a child
+// inherits it, and ignoring SIGXFSZ turns the kill into a write error). The client's file
+// recording ends with the recorder's write error, not as a lost camera, and what the
+// server counted is what its file holds.
+TEST_F(ServerFaultTest, RemoteFileRecordingOnAFullDiskReportsTheWriteError) {
+  constexpr rlim_t kLimitBytes = 100 * 1024;
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+  std::unique_ptr<ServerProcess> server;
+  {
+    // The devices file is written before the server starts, within the limit.
+    const rlimit limited{kLimitBytes, previous.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    server = std::make_unique<ServerProcess>(folder_.path(), devices({smallCamera(314)}));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
+    signal(SIGXFSZ, previousHandler);
+  }
+  auto camera = std::make_shared<vyk::AnyCamera>(
+      std::make_unique<vyk::RemoteCamera>(kHost, server->port("camera 314"), kHeartbeatMs));
+  camera->setExposureTime(0.002);
+  CameraAcquisition acquisition(camera);
+  SignalLog events(acquisition);
+  std::atomic<int> failed{0};  // counted on the worker thread (direct connection)
+  QObject::connect(&acquisition, &CameraAcquisition::recordingFailed, [&failed](DWORD, const QString&) { ++failed; });
+  AcquisitionSettings& s = acquisition.settings();
+  s.mode = AcquisitionSettings::kFile;
+  s.recMode = vyk::RecordMode::Multitif;
+  s.imageCount = 500;
+  s.filePath = "full.tif";
+  acquisition.startCameraThread();
+  ASSERT_TRUE(events.waitFor([&] { return !events.done.empty() || !events.errors.empty(); }, 20s));
+  acquisition.stopCameraThreads();
+  events.flush();
+  EXPECT_EQ(events.done.size(), 1u);
+  EXPECT_TRUE(events.errors.empty()) << "a full disk is not a lost camera";
+  EXPECT_EQ(failed, 1);
+  const QString failure = log_.firstStartingWith("Error during recording File of camera: 314 With error: ");
+  EXPECT_TRUE(failure.contains(QStringLiteral("(0x8016000a)"))) << failure.toStdString();
+
+  const uint32_t recorded = camera->getRecordedImageCount();
+  EXPECT_GT(recorded, 0u);
+  EXPECT_LT(recorded, 500u);
+  EXPECT_FALSE(camera->isRecording());
+  camera->setExposureTime(0.003);  // the camera is still in use
+  const std::filesystem::path file = folder_.path() / "data" / "full.tif";
+  EXPECT_EQ(tiffPages(file), static_cast<int>(recorded));
+  std::cout << "[ measured ] remote disk full at " << kLimitBytes / 1024 << " KiB: " << recorded
+            << " of 500 images recorded and readable\n";
 }
 
 }  // namespace
