@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -121,43 +122,52 @@ StatisticsStatus statusOf(DisplayGeometry::Status status)
     return StatisticsStatus::NoData;
 }
 
+// Fills stats' bits and status from geometry and, when there is something to count,
+// counts its values.
+template <typename Statistics>
+std::optional<ValueHistogram> countInto(const DisplayGeometry& geometry, Statistics& stats)
+{
+    stats.bits = geometry.bits;
+    stats.status = statusOf(geometry.status);
+    if (stats.status != StatisticsStatus::Ok)
+        return std::nullopt;
+    ValueHistogram histogram(geometry.bits);
+    histogram.addRows(geometry);
+    return histogram;
+}
+
+// sqrt(sum((v - mean)^2) / max(n - 1, 1)) over the values counted.
+double sampleDeviation(const ValueHistogram& histogram, double mean)
+{
+    const uint64_t n = histogram.count();
+    return std::sqrt(histogram.squaredDeviations(mean) / static_cast<double>(n > 1 ? n - 1 : 1));
+}
+
 }  // namespace
 
 RawStatistics ImageStatistics::raw(const vyk::Image& image)
 {
     RawStatistics stats;
-    const DisplayGeometry geometry = DisplayGeometry::ofRaw(image);
-    stats.bits = geometry.bits;
-    stats.status = statusOf(geometry.status);
-    if (stats.status != StatisticsStatus::Ok)
+    const std::optional<ValueHistogram> histogram = countInto(DisplayGeometry::ofRaw(image), stats);
+    if (!histogram)
         return stats;
-    ValueHistogram histogram(geometry.bits);
-    histogram.addRows(geometry);
-    const uint64_t n = histogram.count();
-    stats.min = histogram.lowest();
-    stats.max = histogram.highest();
-    stats.mean = static_cast<int64_t>(histogram.sum() / n);
-    const double variance =
-        histogram.squaredDeviations(static_cast<double>(stats.mean)) / static_cast<double>(n > 1 ? n - 1 : 1);
-    stats.stddev = static_cast<int64_t>(std::sqrt(variance));
+    stats.min = histogram->lowest();
+    stats.max = histogram->highest();
+    stats.mean = static_cast<int64_t>(histogram->sum() / histogram->count());
+    stats.stddev = static_cast<int64_t>(sampleDeviation(*histogram, static_cast<double>(stats.mean)));
     return stats;
 }
 
 DisplayStatistics ImageStatistics::display(const vyk::Image& image)
 {
     DisplayStatistics stats;
-    const DisplayGeometry geometry = DisplayGeometry::of(image);
-    stats.bits = geometry.bits;
-    stats.status = statusOf(geometry.status);
-    if (stats.status != StatisticsStatus::Ok)
+    const std::optional<ValueHistogram> histogram = countInto(DisplayGeometry::of(image), stats);
+    if (!histogram)
         return stats;
-    ValueHistogram histogram(geometry.bits);
-    histogram.addRows(geometry);
-    stats.count = histogram.count();
-    stats.min = histogram.lowest();
-    stats.max = histogram.highest();
-    stats.mean = static_cast<double>(histogram.sum()) / static_cast<double>(stats.count);
-    const uint64_t divisor = stats.count > 1 ? stats.count - 1 : 1;
-    stats.stddev = std::sqrt(histogram.squaredDeviations(stats.mean) / static_cast<double>(divisor));
+    stats.count = histogram->count();
+    stats.min = histogram->lowest();
+    stats.max = histogram->highest();
+    stats.mean = static_cast<double>(histogram->sum()) / static_cast<double>(stats.count);
+    stats.stddev = sampleDeviation(*histogram, stats.mean);
     return stats;
 }
