@@ -164,28 +164,30 @@ HistogramCounts HistogramWidget::latestCounts(DWORD serial) const
     return camera->counts;
 }
 
-QwtPlotCurve* HistogramWidget::monoCurve(DWORD serial) const
+QwtPlotCurve* HistogramWidget::curveOf(DWORD serial, QwtPlotCurve* Camera::*curve) const
 {
     const Camera* camera = find(serial);
-    return camera != nullptr ? camera->mono : nullptr;
+    return camera != nullptr ? camera->*curve : nullptr;
+}
+
+QwtPlotCurve* HistogramWidget::monoCurve(DWORD serial) const
+{
+    return curveOf(serial, &Camera::mono);
 }
 
 QwtPlotCurve* HistogramWidget::redCurve(DWORD serial) const
 {
-    const Camera* camera = find(serial);
-    return camera != nullptr ? camera->red : nullptr;
+    return curveOf(serial, &Camera::red);
 }
 
 QwtPlotCurve* HistogramWidget::greenCurve(DWORD serial) const
 {
-    const Camera* camera = find(serial);
-    return camera != nullptr ? camera->green : nullptr;
+    return curveOf(serial, &Camera::green);
 }
 
 QwtPlotCurve* HistogramWidget::blueCurve(DWORD serial) const
 {
-    const Camera* camera = find(serial);
-    return camera != nullptr ? camera->blue : nullptr;
+    return curveOf(serial, &Camera::blue);
 }
 
 void HistogramWidget::onCameraColorChanged(DWORD serial, QString color, QString cameraName)

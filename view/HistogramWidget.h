@@ -111,6 +111,8 @@ private:
     void histogramLoop(Camera* camera);
     Camera* find(DWORD serial) const;
     static int shiftFor(int bitDepth);
+    // The curve member of serial's entry, or null for an unknown camera.
+    QwtPlotCurve* curveOf(DWORD serial, QwtPlotCurve* Camera::*curve) const;
     static void setTitle(Camera& camera, const QString& color, const QString& cameraName);
 
     ImageQueueSet& queues_;                         ///< where the images come from
