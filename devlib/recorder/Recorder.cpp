@@ -78,13 +78,14 @@ int32_t Recorder::create(VYK_HANDLE camera, uint32_t mode, const std::string& pa
         return format;
     const uint64_t imageBytes = uint64_t(width) * height * sizeof(uint16_t);
     uint32_t capacity = 0;
+    uint64_t available = 0;
     switch (mode) {
     case VYK_RECORDER_MODE_MEMORY:
         if (!path.empty())
             return VYK_ERR_FILE_PATH_RULE;
         // Measured as init measures it, slot bookkeeping included, so init accepts it.
-        capacity = MemoryBudget::memoryCapacity(FrameStore::bytesFor(1, width, height),
-                                                MemoryBudget::availableBytes());
+        available = MemoryBudget::availableBytes();
+        capacity = MemoryBudget::memoryCapacity(FrameStore::bytesFor(1, width, height), available);
         if (capacity == 0)
             return VYK_ERR_OUT_OF_MEMORY;
         break;
@@ -114,7 +115,7 @@ int32_t Recorder::create(VYK_HANDLE camera, uint32_t mode, const std::string& pa
     default:
         return VYK_ERR_INVALID_ARGUMENT;
     }
-    out.reset(new Recorder(camera, mode, path, capacity));
+    out.reset(new Recorder(camera, mode, path, capacity, available));
     std::lock_guard<std::mutex> guard(out->lock_);
     out->width_ = width;
     out->height_ = height;
@@ -122,8 +123,8 @@ int32_t Recorder::create(VYK_HANDLE camera, uint32_t mode, const std::string& pa
     return VYK_NOERROR;
 }
 
-Recorder::Recorder(VYK_HANDLE camera, uint32_t mode, std::string path, uint32_t capacity)
-    : camera_(camera), mode_(mode), createPath_(std::move(path)), capacity_(capacity)
+Recorder::Recorder(VYK_HANDLE camera, uint32_t mode, std::string path, uint32_t capacity, uint64_t available)
+    : camera_(camera), mode_(mode), createPath_(std::move(path)), capacity_(capacity), availableAtCreate_(available)
 {
 }
 
@@ -191,8 +192,11 @@ int32_t Recorder::initMemory(uint32_t imageCount, uint16_t type, const char* pat
     // Release the old buffers first: their memory counts against the new budget.
     releaseStore();
     const uint64_t imageBytes = FrameStore::bytesFor(1, width_, height_);
-    if (imageCount > capacity_ ||
-        imageCount > MemoryBudget::memoryCapacity(imageBytes, MemoryBudget::availableBytes()))
+    // The capacity promised at create holds even when other processes have taken some
+    // memory since (the caller asked for exactly that many); recorders of this process
+    // that reserved since then still count against it.
+    const uint64_t available = std::max(availableAtCreate_, MemoryBudget::availableBytes());
+    if (imageCount > capacity_ || imageCount > MemoryBudget::memoryCapacity(imageBytes, available))
         return VYK_ERR_OUT_OF_MEMORY;
     const StorePolicy policy = type == VYK_RECORDER_MEMORY_SEQUENCE ? StorePolicy::Sequence
                                : type == VYK_RECORDER_MEMORY_RING   ? StorePolicy::Ring

@@ -75,7 +75,7 @@ public:
     static constexpr uint32_t kPreviewImages = 16;
 
 private:
-    Recorder(VYK_HANDLE camera, uint32_t mode, std::string path, uint32_t capacity);
+    Recorder(VYK_HANDLE camera, uint32_t mode, std::string path, uint32_t capacity, uint64_t available);
 
     int32_t stopLocked();                         // stop() with opLock_ held
     bool ended();                                 // started, and ended by itself since
@@ -98,6 +98,7 @@ private:
     const uint32_t mode_;        // VYK_RECORDER_MODE_*
     const std::string createPath_;
     const uint32_t capacity_;
+    const uint64_t availableAtCreate_; // bytes of memory the system had when capacity_ was measured
 
     std::mutex opLock_;          // serialises init, start and stop
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "AutoExposure.h"
 #include "Compander.h"
@@ -51,6 +52,21 @@ TEST_F(RecorderTest, CreateReportsMemoryCapacityAndSettings)
         EXPECT_EQ(VYK_RecorderInit(recorder, capacity + 1, VYK_RECORDER_MEMORY_SEQUENCE, 0, nullptr, 0),
                   VYK_ERR_OUT_OF_MEMORY);
     }
+}
+
+TEST_F(RecorderTest, CapacityReportedAtCreateIsGrantedWhenOthersTakeMemoryBeforeInit)
+{
+    // Another program taking memory between create and init must not make the exact
+    // capacity create reported fail: the caller was told it fits.
+    VYK_HANDLE camera = open(kMonoSerial);
+    uint32_t capacity = 0;
+    VYK_RECORDER recorder = create(camera, VYK_RECORDER_MODE_MEMORY, nullptr, &capacity);
+    ASSERT_GT(capacity, 1000u);
+    std::vector<char> taken(size_t(512) << 20);
+    std::memset(taken.data(), 1, taken.size()); // resident, so MemAvailable drops
+    EXPECT_EQ(VYK_RecorderInit(recorder, capacity, VYK_RECORDER_MEMORY_RING, 0, nullptr, 0), VYK_NOERROR);
+    EXPECT_EQ(status(recorder, camera).bufferSize, capacity);
+    EXPECT_EQ(taken[taken.size() / 2], 1);
 }
 
 TEST_F(RecorderTest, SequenceStopsItselfWhenFull)
