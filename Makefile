@@ -1,7 +1,10 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
-XVFB := xvfb-run -a -s "-screen 0 1920x1080x24"
+# -noreset: by default Xvfb resets whenever its last client leaves, and that reset drops a
+# connection another test has just opened ("could not connect to display") when ctest runs
+# tests in parallel.
+XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
 .PHONY: run test deps configure build bench clean
 
