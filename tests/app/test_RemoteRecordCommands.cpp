@@ -148,6 +148,16 @@ protected:
         return window;
     }
 
+    // One remote camera on a fresh server, its window set to record imageCount images to a file.
+    MainWindow& openForRemoteFileRecording(int imageCount)
+    {
+        startServer(nlohmann::json::array({camera(kRemoteSerial)}));
+        MainWindow& window = openRemoteWindow(1);
+        setTreeCombo(window, QStringLiteral("Record Mode"), QStringLiteral("File"));
+        window.settingsTree()->setImageCount(imageCount);
+        return window;
+    }
+
     // Sets a combo row of the window's settings tree (named label) to text, as the user would.
     void setTreeCombo(MainWindow& window, const QString& label, const QString& text)
     {
@@ -192,12 +202,9 @@ vyk::RamAllocation segment(uint16_t id, double percent, uint32_t serial)
 
 TEST_F(RemoteRecordTest, FileRecordingGoesIntoTheServersDataFolderUnderTheChosenName)
 {
-    startServer(nlohmann::json::array({camera(kRemoteSerial)}));
-    MainWindow& window = openRemoteWindow(1);
+    MainWindow& window = openForRemoteFileRecording(3);
     const CommandsContext& commands = window.commandsContext();
     CameraAcquisition& acquisition = *window.acquisitions().at(kRemoteSerial);
-    setTreeCombo(window, QStringLiteral("Record Mode"), QStringLiteral("File"));
-    window.settingsTree()->setImageCount(3);
 
     answerer_->on(kFormatTitle, chooseFormat(QStringLiteral("Multi-TIFF Files (*.tif)")));
     answerer_->on(kNameTitle, enterName(QStringLiteral("  test ")));
@@ -235,12 +242,9 @@ TEST_F(RemoteRecordTest, FileRecordingGoesIntoTheServersDataFolderUnderTheChosen
 
 TEST_F(RemoteRecordTest, CancelledOrEmptyRemoteNameStartsNothing)
 {
-    startServer(nlohmann::json::array({camera(kRemoteSerial)}));
-    MainWindow& window = openRemoteWindow(1);
+    MainWindow& window = openForRemoteFileRecording(3);
     const CommandsContext& commands = window.commandsContext();
     CameraAcquisition& acquisition = *window.acquisitions().at(kRemoteSerial);
-    setTreeCombo(window, QStringLiteral("Record Mode"), QStringLiteral("File"));
-    window.settingsTree()->setImageCount(3);
 
     const auto expectNothingStarted = [&](const char* what) {
         SCOPED_TRACE(what);
