@@ -10,10 +10,12 @@ packages=(
   libqwt-qt5-dev
   libqt-advanced-docking-system-dev
   nlohmann-json3-dev libcpp-httplib-dev
-  libtiff-dev libtiff-tools libdcmtk-dev dcmtk
+  libtiff-dev libtiff-tools libdcmtk-dev dcmtk dicom3tools
+  libaravis-dev aravis-tools libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   clang libclang-rt-dev
   xvfb xauth libgl1-mesa-dri
+  python3-numpy python3-tifffile python3-pytest
 )
 
 missing=()
