@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 # tests in parallel.
 XVFB := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: run test deps configure build bench clean
+.PHONY: run test deps configure build bench docs clean
 
 # `make run` also starts the device server on 127.0.0.1 with a small demo set (one remote
 # camera, one DXR camera, one light source) and lets discovery broadcast on loopback, so the
@@ -31,6 +31,10 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+
+# The diagrams of docs/ (installs Graphviz, which only this target needs).
+docs:
+	bash scripts/render-docs.sh
 
 deps:
 	bash scripts/install-deps.sh
