@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
