@@ -2,6 +2,7 @@
 #include "SceneRenderer.h"
 
 #include "FrameStamp.h"
+#include "ReferenceTargets.h"
 #include "kv2_cam.h"
 
 #include <algorithm>
@@ -38,6 +39,30 @@ constexpr float kDiscRadiance[3][4] = {
 };
 constexpr float kBarRadiance = 0.03f;
 
+// How much of the red, green and blue light each colour site of the mosaic sees, row by row
+// (red, green, blue site). A camera that reports a colour matrix has the crosstalk that
+// matrix undoes, so that scene colours come out as listed after conversion; a singular
+// matrix, a mono camera or one without a matrix sees each colour alone.
+std::array<float, 9> crosstalkOf(const CameraConfig& config)
+{
+    std::array<float, 9> identity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    if (!config.color || config.pixelFormatFlags.empty())
+        return identity;
+    const std::array<double, 9>& m = config.colorMatrix;
+    const double cofactor[9] = {
+        m[4] * m[8] - m[5] * m[7], m[2] * m[7] - m[1] * m[8], m[1] * m[5] - m[2] * m[4],
+        m[5] * m[6] - m[3] * m[8], m[0] * m[8] - m[2] * m[6], m[2] * m[3] - m[0] * m[5],
+        m[3] * m[7] - m[4] * m[6], m[1] * m[6] - m[0] * m[7], m[0] * m[4] - m[1] * m[3],
+    };
+    const double det = m[0] * cofactor[0] + m[1] * cofactor[3] + m[2] * cofactor[6];
+    if (!std::isfinite(det) || std::fabs(det) < 1e-9)
+        return identity;
+    std::array<float, 9> inverse{};
+    for (size_t i = 0; i < 9; ++i)
+        inverse[i] = static_cast<float>(cofactor[i] / det);
+    return inverse;
+}
+
 inline uint16_t clampCount(int32_t value, int32_t maxValue)
 {
     return static_cast<uint16_t>(value < 0 ? 0 : (value > maxValue ? maxValue : value));
@@ -46,7 +71,7 @@ inline uint16_t clampCount(int32_t value, int32_t maxValue)
 } // namespace
 
 SceneRenderer::SceneRenderer(const CameraConfig& config)
-    : config_(config)
+    : config_(config), crosstalk_(crosstalkOf(config))
 {
 }
 
@@ -71,11 +96,10 @@ const std::vector<uint16_t>& SceneRenderer::sensorScene(uint16_t format)
     const float fw = w;
     const float fh = h;
     for (uint32_t y = 0; y < h; ++y) {
-        // A line sensor shows the grey-level strip.
+        // A line sensor shows the grey wedge.
         const float v = h > 1 ? y / (fh - 1.0f) : 0.08f;
         for (uint32_t x = 0; x < w; ++x) {
             const float u = w > 1 ? x / (fw - 1.0f) : 0.5f;
-            const int channel = channelAt(x, y);
             float s = 0.06f + 0.5f * u * (0.4f + 0.6f * v);
             // Concentric rings fading outwards.
             const float du = (x - 0.3f * fw) / std::max(fh, 64.0f);
@@ -86,28 +110,43 @@ const std::vector<uint16_t>& SceneRenderer::sensorScene(uint16_t format)
                 const float tri = std::fabs(f - std::floor(f) - 0.5f) * 2.0f;
                 s += 0.3f * tri * (1.0f - r / 0.22f);
             }
-            // Grey-level strip of ten steps.
-            if (v >= 0.04f && v <= 0.12f && u >= 0.05f && u < 0.95f)
-                s = 0.095f * (1.0f + std::floor((u - 0.05f) / 0.09f));
-            if (channel != 0) {
-                // Colour: background tinted red to the right and blue to the left;
-                // six colour patches near the bottom.
-                const float tint[4] = {1.0f, 0.5f + 0.5f * u, 0.85f, 1.0f - 0.5f * u};
-                s *= tint[channel];
-                if (v >= 0.8f && v <= 0.92f && u >= 0.1f && u < 0.88f) {
-                    static const float patches[6][4] = {
-                        {0, 0.8f, 0.05f, 0.05f}, {0, 0.05f, 0.8f, 0.05f}, {0, 0.05f, 0.05f, 0.8f},
-                        {0, 0.8f, 0.8f, 0.05f},  {0, 0.05f, 0.8f, 0.8f},  {0, 0.8f, 0.05f, 0.8f},
-                    };
-                    const int patch = std::min(5, static_cast<int>((u - 0.1f) / 0.13f));
-                    s = patches[patch][channel];
-                }
+            const float grey = ReferenceTargets::inWedgeRows(v) ? ReferenceTargets::wedgeLevel(u) : -1.0f;
+            const int channel = channelAt(x, y);
+            if (channel == 0) {
+                s = grey >= 0.0f ? grey : s;
+            } else {
+                // Colour: the background is tinted red to the right and blue to the left, so
+                // that white-balance changes show; the wedge is neutral, the chart as listed.
+                ReferenceTargets::Rgb light = {s * (0.5f + 0.5f * u), s * 0.85f, s * (1.0f - 0.5f * u)};
+                if (grey >= 0.0f)
+                    light = {grey, grey, grey};
+                else
+                    ReferenceTargets::chartRadiance(u, v, light);
+                s = sensorResponse(channel, light);
             }
             s = std::min(1.0f, std::max(0.0f, s));
             scene[size_t(y) * w + x] = static_cast<uint16_t>(s * 65535.0f + 0.5f);
         }
     }
     return scene;
+}
+
+float SceneRenderer::sensorResponse(int channel, const ReferenceTargets::Rgb& light) const
+{
+    const float* row = crosstalk_.data() + 3 * (channel - 1);
+    return row[0] * light[0] + row[1] * light[1] + row[2] * light[2];
+}
+
+bool SceneRenderer::behindTargets(uint32_t firstRow, uint32_t rows, uint32_t sensorHeight) const
+{
+    if (!config_.color || sensorHeight < 2)
+        return false;
+    for (uint32_t y = firstRow; y < firstRow + rows; ++y) {
+        const float v = y / (float(sensorHeight) - 1.0f);
+        if (ReferenceTargets::inWedgeRows(v) || ReferenceTargets::inChartRows(v))
+            return true;
+    }
+    return false;
 }
 
 namespace {
@@ -244,6 +283,8 @@ void SceneRenderer::drawObjects(const FrameRecipe& recipe, float gain, uint64_t&
                 + setup.offset;
         for (uint32_t oy = 0; oy < setup.height; ++oy) {
             const double sensorY = (oy + originY) * binV;
+            if (behindTargets(static_cast<uint32_t>(sensorY), setup.binVert, sensorHeight))
+                continue;
             double left = 0.0;
             double right = 0.0;
             if (!span(sensorY + 0.5 * binV, left, right))

@@ -4,6 +4,7 @@
 
 #include "CameraConfig.h"
 #include "FrameSetup.h"
+#include "ReferenceTargets.h"
 #include "vyk_sim_frames.h"
 
 #include <array>
@@ -12,9 +13,11 @@
 
 namespace vyksim {
 
-// The scene is a static part (gradients, rings, a grey-level strip, colour patches),
-// computed once per sensor format at full resolution, plus moving discs and a sweeping
-// bar drawn per image, plus seeded noise. Brightness is proportional to exposure.
+// The scene is a static part (gradients, rings and the reference targets: a grey wedge and,
+// for colour sensors, a chart of known colours), computed once per sensor format at full
+// resolution, plus moving discs and a sweeping bar drawn per image, plus seeded noise.
+// Brightness is proportional to exposure. On colour sensors the moving objects pass behind
+// the rows of the reference targets, so these stay still and can be measured in any image.
 // prepare() must not run concurrently with itself; render() is const and thread-safe.
 class SceneRenderer {
 public:
@@ -34,10 +37,16 @@ private:
     const std::vector<uint16_t>& sensorScene(uint16_t format);
     // Colour channel (0 mono, 1 R, 2 G, 3 B) of a sensor pixel.
     int channelAt(uint32_t sensorX, uint32_t sensorY) const;
+    // Signal (0..1) of a colour site (1 R, 2 G, 3 B) under light of the given linear colour.
+    float sensorResponse(int channel, const ReferenceTargets::Rgb& light) const;
+    // True when moving objects are hidden on an output row made of rows sensor rows from
+    // firstRow on: some of them cross a reference target of a colour sensor.
+    bool behindTargets(uint32_t firstRow, uint32_t rows, uint32_t sensorHeight) const;
     // Draws the moving objects over the noisy static image.
     void drawObjects(const FrameRecipe& recipe, float gain, uint64_t& rng, SimFrame& out) const;
 
     const CameraConfig config_;                     // immutable after construction
+    const std::array<float, 9> crosstalk_;          // light seen per colour site, row by row (R, G, B site)
     std::array<std::vector<uint16_t>, 2> scenes_;   // per sensor format; written only by prepare()
 };
 

@@ -1,4 +1,5 @@
-// Two cameras previewing in the main window, in the Dark and the Bright theme. With
+// Two cameras previewing in the main window, a mono one and a colour one in colour, in the
+// Dark and the Bright theme. With
 // RASTEL_SCREENSHOT_DIR set, the window is also saved there as screenshot-dark.png and
 // screenshot-bright.png (scripts/screenshot.sh uses this for the README pictures).
 #include "MainWindowFixture.h"
@@ -45,14 +46,20 @@ void waitForNewImages(MainWindow& window)
 
 TEST_F(MainWindowTest, TwoCamerasPreviewInDarkAndBright)
 {
-    const nlohmann::json sensor = {{"sensor", {{"width", 640}, {"height", 480}}}};
-    useCameras(nlohmann::json::array({camera(11, sensor), camera(22, sensor)}));
+    const nlohmann::json mono = {{"sensor", {{"width", 640}, {"height", 480}}}};
+    // A small twin of the built-in colour camera: Bayer mosaic, selectable pixel format, colour matrix.
+    const nlohmann::json colour = {
+        {"sensor", {{"width", 640}, {"height", 480}, {"bits", 12}, {"color", true}}},
+        {"pixel_formats", {12, 8}},
+        {"color_matrix", {1.55, -0.40, -0.15, -0.25, 1.45, -0.20, -0.05, -0.50, 1.55}}};
+    useCameras(nlohmann::json::array({camera(11, mono), camera(22, colour)}));
     MainWindow& window = makeWindow(false);
     window.resize(1500, 900);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_EQ(window.views().size(), 2u);
 
+    window.acquisitions().at(22)->setDataFormat(22, QStringLiteral("Color"));
     for (const auto& [serial, acquisition] : window.acquisitions()) {
         AcquisitionSettings& settings = acquisition->settings();
         settings.mode = AcquisitionSettings::kPreview;
