@@ -85,6 +85,38 @@ TEST_F(AcquisitionTest, PreviewAttachesToARunningRecordingWithoutRecordingAgain)
   acquisition.stopCameraThreads();
 }
 
+TEST_F(AcquisitionTest, JoiningARecordingWaitsForItsFirstImageWithoutTimeLimit) {
+  // A 6 s exposure: the running recording's first image comes later than the 5 s that a
+  // freshly started recording is given; joining it is no camera failure.
+  const DWORD serial = 7150;
+  nlohmann::json config = smallCamera(serial);
+  config["exposure"]["max_ms"] = 10000;
+  useCameras(config);
+  auto camera = open(serial, 6.0);
+  CameraAcquisition acquisition(camera);
+  SignalLog events(acquisition);
+
+  camera->record(10, RecordMode::RingBuffer);
+  ASSERT_EQ(camera->getRecordedImageCount(), 0u);
+  prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
+  acquisition.startCameraThread();
+  ASSERT_TRUE(viewQueues().pop(serial, 20000ms)) << "the joined preview never showed the first image";
+  events.flush();
+  EXPECT_TRUE(events.errors.empty());
+  EXPECT_TRUE(acquisition.cameraRecording());
+  acquisition.stopCameraThreads();
+
+  // A joined sequence lets the waiting record command go before the first image exists.
+  camera->record(10, RecordMode::RingBuffer);
+  prepare(acquisition, AcquisitionSettings::kSequence, RecordMode::RingBuffer, 10);
+  acquisition.startCameraThread();
+  EXPECT_TRUE(recordingStartedSemaphore().tryAcquireFor(3000ms));
+  EXPECT_EQ(camera->getRecordedImageCount(), 0u);
+  acquisition.stopCameraThreads();
+  events.flush();
+  EXPECT_TRUE(events.errors.empty());
+}
+
 TEST_F(AcquisitionTest, HiddenViewOrHistogramGetsNoImages) {
   const DWORD serial = 7120;
   useCameras(smallCamera(serial));
