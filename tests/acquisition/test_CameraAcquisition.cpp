@@ -3,6 +3,9 @@
 
 #include <chrono>
 #include <atomic>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <variant>
 
@@ -242,6 +245,27 @@ TEST_F(AcquisitionTest, FileRecordingWritesFilesAndEndsWithTheRecording) {
   EXPECT_TRUE(log_.has(QtInfoMsg, line("Recording File of camera: ", serial, " ended!")));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000001.b16"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000040.b16"));
+
+  // All 40 images can be shown, each as its file holds it (more than the recorder keeps
+  // in memory while it writes files).
+  EXPECT_EQ(acquisition.maxImageCount(), 40);
+  EXPECT_EQ(acquisition.availableImageCount(), 40);
+  EXPECT_EQ(acquisition.settings().imageCount, 40);
+  for (int index : {0, 39}) {
+    while (viewQueues().pop(serial, 0ms)) {
+    }
+    ASSERT_EQ(acquisition.showImage(index), index);
+    const std::optional<vyk::Image> shown = viewQueues().pop(serial, 5000ms);
+    ASSERT_TRUE(shown);
+    std::ifstream file(dir_ / QString::asprintf("shot_%06d.b16", index + 1).toStdString(), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    vyk::Image raw;
+    camera->image(raw, static_cast<uint64_t>(index), vyk::DataFormat::Mono16);
+    const std::vector<uint16_t>& pixels = raw.rawData16();
+    ASSERT_EQ(bytes.size(), 32 + pixels.size() * 2);
+    EXPECT_EQ(std::memcmp(bytes.data() + 32, pixels.data(), pixels.size() * 2), 0) << "image " << index;
+    EXPECT_EQ(shown->recorderImageNumber(), static_cast<uint32_t>(index + 1));
+  }
 }
 
 TEST_F(AcquisitionTest, PlaybackShowsItsRangeInOrderAndEnds) {
