@@ -316,7 +316,9 @@ json rawImageControl(vyk::Camera& camera, vyk::DataFormat format, vyk::RawFormat
     if (!camera.isColored() && format == vyk::DataFormat::BGR16)
         throw vyk::CameraException("DataFormat::BGR16 is not supported for mono cameras!", kInvalid);
     // The client converts: the camera hands over raw pixels only.
-    return format == vyk::DataFormat::Mono16 ? json() : camera.getConvertControl(format);
+    if (format == vyk::DataFormat::Mono16)
+        return json();
+    return camera.getConvertControl(format);
 }
 
 // The images a DXR camera's active segment keeps; null when they are the recorder's (the
