@@ -73,14 +73,17 @@ void logCritical(const QString& line) { qCritical().noquote() << line; }
 class StartedRelease {
  public:
   explicit StartedRelease(bool armed) : _armed(armed) {}
-  ~StartedRelease() {
+  ~StartedRelease() { releaseNow(); }
+  /// Releases now instead of at the end of the scope (once in all).
+  void releaseNow() {
     if (_armed) recordingStartedSemaphore().release();
+    _armed = false;
   }
   StartedRelease(const StartedRelease&) = delete;
   StartedRelease& operator=(const StartedRelease&) = delete;
 
  private:
-  const bool _armed;  // this run is one the record command waits for
+  bool _armed;  // this run is one the record command waits for, and it has not been released
 };
 
 }  // namespace
@@ -346,31 +349,39 @@ void CameraAcquisition::startPhase(Run& run) {
   StartedRelease started(sequence && !isCamRam(s.recMode));
   // A recording that already runs is joined as it is: no record, no new queue sizes.
   const bool attach = locked(_cameraLock, [&] { return run.camera->isRecording(); });
-  if (!attach) {
-    if (s.imageCount > 0) {
-      viewQueues().setCapacity(_serial, static_cast<uint64_t>(s.imageCount));
-      histogramQueues().setCapacity(_serial, s.mode == AcquisitionSettings::kPreview
-                                                ? static_cast<uint64_t>(s.imageCount)
-                                                : kRecordingHistogramCapacity);
-    }
-    if (run.lineMode) s.imageCount = clampToInt32(int64_t{s.imageCount} * s.linesPerImage);
-    const std::filesystem::path path =
-        s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
-    const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
-    // Checked under the camera lock: a stop request clears running before it takes the
-    // lock to stop the camera, so either it sees this recording or none is started.
-    const bool recording = locked(_cameraLock, [&] {
-      if (!_running) return false;
-      run.camera->record(count, s.recMode, path, 0);
-      return true;
-    });
-    if (!recording) return;
+  if (attach) {
+    // Joining skips the start phase, and with it the first-image time-out: the recording's
+    // first image may be long in coming (a long exposure, a trigger from outside) and that
+    // is no camera failure. Only the newest image of a recording that holds none cannot be
+    // fetched, so the loops begin once there is one, or end when the run or the recording does.
+    started.releaseNow();  // the record command must not wait for that image
+    const auto holdsAnImage = [&] {
+      return locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }) > 0;
+    };
+    if (s.triggerMode == 0) waitWhileRecording(run, holdsAnImage);
+    return;
   }
-  // Also when joining: the newest image of a recording that has none yet cannot be fetched.
+  if (s.imageCount > 0) {
+    viewQueues().setCapacity(_serial, static_cast<uint64_t>(s.imageCount));
+    histogramQueues().setCapacity(_serial, s.mode == AcquisitionSettings::kPreview
+                                              ? static_cast<uint64_t>(s.imageCount)
+                                              : kRecordingHistogramCapacity);
+  }
+  if (run.lineMode) s.imageCount = clampToInt32(int64_t{s.imageCount} * s.linesPerImage);
+  const std::filesystem::path path =
+      s.mode == AcquisitionSettings::kFile ? std::filesystem::path(s.filePath) : std::filesystem::path();
+  const auto count = static_cast<uint32_t>(std::max(0, s.imageCount));
+  // Checked under the camera lock: a stop request clears running before it takes the
+  // lock to stop the camera, so either it sees this recording or none is started.
+  const bool recording = locked(_cameraLock, [&] {
+    if (!_running) return false;
+    run.camera->record(count, s.recMode, path, 0);
+    return true;
+  });
+  if (!recording) return;
   if (s.triggerMode == 0 && (s.mode == AcquisitionSettings::kPreview || !s.noFirstImageWait)) {
     waitForFirstImage(run, kFirstImageTimeout_s);
   }
-  if (attach) return;
   if (sequence && !isCamRam(s.recMode) && !isDxr()) {
     s.imageCount = clampToInt32(locked(_cameraLock, [&] { return run.camera->getRecorderBufferSize(); }));
   }
@@ -427,14 +438,20 @@ void CameraAcquisition::deliver(Run& run, const vyk::Image& image, bool toBothSe
 }
 
 bool CameraAcquisition::waitUntilRecorded(Run& run, int64_t index) {
-  for (;;) {
+  return waitWhileRecording(run, [&] {
     // In line mode the index counts lines, so lines are counted, not frames.
     // A failing count ends the wait as a camera error of the run (it propagates).
     const int64_t available =
         run.lineMode ? std::min<int64_t>(locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }),
                                          run.settings.imageCount)
                      : countAvailable(*run.camera, run.settings);
-    if (available >= index + 1) return true;
+    return available >= index + 1;
+  });
+}
+
+bool CameraAcquisition::waitWhileRecording(Run& run, const std::function<bool()>& arrived) {
+  for (;;) {
+    if (arrived()) return true;
     // A stop or the recording's end ends the wait too: neither will make the image appear.
     if (!_running) return false;
     if (!locked(_cameraLock, [&] { return run.camera->isRecording(); })) return false;
@@ -651,8 +668,9 @@ QString CameraAcquisition::saveImage(const QString& path, int32_t index, vyk::Da
   locked(_cameraLock, [&] { _camera->image(image, static_cast<uint64_t>(int64_t{index}), dataFormat); });
   const int32_t result = imageexport::writeImage(image, fileName);
   if (result != 0) {
-    logWarning(QStringLiteral("Leave saveImage throwing CameraException. VYK_RecorderExportImage returned: 0x") +
-               QString::number(static_cast<uint32_t>(result), 16));
+    // The result as the export function returned it, a signed decimal number.
+    logWarning(QStringLiteral("Leave saveImage throwing CameraException. VYK_RecorderExportImage returned: ") +
+               number(result));
     throw vyk::CameraException(static_cast<uint32_t>(result));
   }
   logDebug(QStringLiteral("Leave saveImage of camera: ") + number(_serial));

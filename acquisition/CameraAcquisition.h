@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -113,7 +114,8 @@ class CameraAcquisition : public QObject {
   void playbackLoop(Run& run);  // mode 2: recorded images playFrom..playTo
   void runLoop(Run& run);       // the thread's body: the loop of run's mode
 
-  /// Record unless the camera records already, wait for the first image, fix the count.
+  /// Record, wait for the first image, fix the count; joining a running recording only
+  /// waits, without time limit, until it holds an image.
   void startPhase(Run& run);
   /// True while running is set and the camera records.
   bool goesOn(Run& run);
@@ -129,6 +131,8 @@ class CameraAcquisition : public QObject {
   void deliver(Run& run, const vyk::Image& image, bool toBothSets);
   /// Waits until image index is recorded; false when stopped or the recording ended first.
   bool waitUntilRecorded(Run& run, int64_t index);
+  /// Polls arrived (1 ms apart) until it holds; false when stopped or the recording ended first.
+  bool waitWhileRecording(Run& run, const std::function<bool()>& arrived);
   /// The camera's first-image wait, in slices; throws the time-out after timeout_s.
   void waitForFirstImage(Run& run, double timeout_s);
   /// The camera's new-image wait without time-out, in slices; returns early when stopped.

@@ -11,7 +11,8 @@ struct CodeText {
     const char* text;
 };
 
-// Our own wording; every code that any of the three libraries returns has an entry.
+// Our own wording; every code that any of the libraries returns has an entry (a test walks
+// the codes their headers declare).
 constexpr CodeText kTexts[] = {
     {0x00000000u, "No error."},
     {0xA0163001u, "Invalid argument or setting."},
@@ -40,6 +41,10 @@ constexpr CodeText kTexts[] = {
     {0x8016000Du, "The camera must be armed first."},
     {0x4016000Eu, "Trigger not accepted: the camera is busy."},
     {0x8016000Fu, "The file type or the pixel layout is not supported for export."},
+    // The recorder's own codes (vyk_recorder.h).
+    {0xC0153011u, "The target file exists and will be replaced."},
+    {0x80153012u, "The target file exists already."},
+    {0x80153013u, "No image at this index: not recorded yet or no longer held."},
 };
 
 } // namespace

@@ -16,7 +16,9 @@
  *   sequence          0 = first recorded image, in recording order
  *   ring buffer       0 = oldest image still held, held-1 = newest
  *   FIFO              index ignored: every copy hands out and removes the oldest image
- *   files             as the ring buffer, over the small preview ring kept in memory
+ *   files             0 = first recorded image, as the sequence: the newest images from a
+ *                     small preview ring in memory, older ones read back from the files
+ *                     once the recording has closed them (VYK_ERR_NO_IMAGE before)
  *   camera RAM        0 = first image of the segment
  *   VYK_RECORDER_LATEST_IMAGE (0xFFFFFFFF, a 64-bit -1 cut to 32 bits) = the newest image
  *   (FIFO: still the oldest, as for every FIFO copy).
@@ -131,7 +133,7 @@ int32_t VYK_RecorderStop(VYK_RECORDER recorder);
  *   recordedCount images recorded since start (sequence, ring, files); images waiting
  *                 in the FIFO (FIFO); valid images of the segment (camera RAM)
  *   bufferSize    images the recorder holds for copying: the image count of init
- *                 (memory), the preview ring (files), the segment's capacity (camera RAM)
+ *                 (memory and files), the segment's capacity (camera RAM)
  *   errorStatus   0, or the first failure of this recording: VYK_ERR_BUFFER_OVERRUN when
  *                 images were lost (FIFO full, file writer behind, frames missed),
  *                 VYK_ERR_FILE_IO when a write failed, VYK_ERR_DEVICE_TIMEOUT; a failure
@@ -146,8 +148,8 @@ int32_t VYK_RecorderGetFrameCounts(VYK_RECORDER recorder, VYK_HANDLE camera,
 
 /* Settings of the recording of camera. Every out pointer may be NULL.
  *   settingsWord  bits 16-17 the mode (VYK_RECORDER_MODE_*); bits 0-15 the type of init
- *                 (0 before init), except for files: bits 0-1 VYK_RECORDER_MEMORY_RING (copies
- *                 address the preview ring as a ring buffer) and the file type in bits 8-15
+ *                 (0 before init), except for files: bits 0-1 VYK_RECORDER_MEMORY_SEQUENCE
+ *                 (copies address the images as a sequence) and the file type in bits 8-15
  *   capacity      the capacity reported by create
  *   width, height image size in pixels */
 int32_t VYK_RecorderGetSettings(VYK_RECORDER recorder, VYK_HANDLE camera, uint32_t* settingsWord,

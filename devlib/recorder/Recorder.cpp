@@ -11,6 +11,7 @@
 
 #ifdef VYK_RECORDER_HAVE_FILES
 #include "FileSequenceWriter.h"
+#include "RecordedFileReader.h"
 #endif
 
 namespace vykrec {
@@ -259,6 +260,8 @@ int32_t Recorder::initFiles(uint32_t imageCount, uint16_t type, uint16_t fileFla
     if (!allocateStore(StorePolicy::Ring, std::min(imageCount, kPreviewImages)))
         return VYK_ERR_OUT_OF_MEMORY;
     writer_.reset();
+    fileReader_.reset();
+    fileInfos_.clear();
     filePath_ = target;
     type_ = type;
     imageCount_ = imageCount;
@@ -351,6 +354,8 @@ int32_t Recorder::start()
             store_->clear();
 #ifdef VYK_RECORDER_HAVE_FILES
         writer_ = writer;
+        fileReader_.reset();
+        fileInfos_.clear();
 #endif
         cameraMinExposureS_ = minExposure;
         cameraMaxExposureS_ = maxExposure;
@@ -529,6 +534,15 @@ void Recorder::onFrame(const vyksim::SimFrame& frame)
         if (taken) {
             ++accepted_;
             complete = accepted_ >= imageCount_;
+            FrameInfo info;
+            info.number = uint32_t(std::min<uint64_t>(accepted_, 0xFFFFFFFFu));
+            info.hasMetadata = metadata != nullptr;
+            if (metadata != nullptr)
+                std::copy(metadata, metadata + info.metadata.size(), info.metadata.begin());
+            info.hasTimestamp = timestamp != nullptr;
+            if (timestamp != nullptr)
+                std::copy(timestamp, timestamp + info.timestamp.size(), info.timestamp.begin());
+            fileInfos_.push_back(info);
         } else {
             ++lost_;
             const int32_t why = writer ? writer->errorStatus() : 0;
@@ -672,7 +686,9 @@ int32_t Recorder::status(uint32_t* running, uint32_t* recorded, uint32_t* buffer
                     images = std::min<uint64_t>(images, writer_->writtenCount());
 #endif
                 count = uint32_t(std::min<uint64_t>(images, 0xFFFFFFFFu));
-                size = store_->capacity();
+                // Every image of the recording can be copied: the newest from the preview
+                // ring, the others from the files.
+                size = imageCount_;
             } else {
                 count = store_->policy() == StorePolicy::Fifo
                             ? store_->held()
@@ -705,11 +721,12 @@ void Recorder::settings(uint32_t* settingsWord, uint16_t* width, uint16_t* heigh
 {
     std::lock_guard<std::mutex> guard(lock_);
     if (settingsWord != nullptr) {
-        // Bits 0-1 tell a reader how copies address the images. A file recording is read
-        // through its preview ring, so it reports the ring type there and its file type in
-        // bits 8-15: file type 3 in bits 0-1 would read as a FIFO.
+        // Bits 0-1 tell a reader how copies address the images. A file recording is
+        // addressed as a sequence (index 0 = its first image), so it reports the sequence
+        // type there and its file type in bits 8-15: file type 3 in bits 0-1 would read as
+        // a FIFO.
         const uint32_t type = mode_ == VYK_RECORDER_MODE_FILE && type_ != 0
-            ? (uint32_t(type_) << 8) | VYK_RECORDER_MEMORY_RING
+            ? (uint32_t(type_) << 8) | VYK_RECORDER_MEMORY_SEQUENCE
             : type_;
         *settingsWord = (mode_ << 16) | type;
     }
@@ -729,6 +746,8 @@ int32_t Recorder::read(uint32_t index, const ImageReader& reader)
 {
     if (mode_ == VYK_RECORDER_MODE_CAMRAM)
         return readCamRam(index, reader);
+    if (mode_ == VYK_RECORDER_MODE_FILE)
+        return readFiles(index, reader);
     std::shared_ptr<FrameStore> store;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -783,6 +802,64 @@ int32_t Recorder::readCamRam(uint32_t index, const ImageReader& reader)
     info.timestamp = frame.timestamp;
     reader(frame.pixels.data(), frame.width, frame.height, info);
     return VYK_NOERROR;
+}
+
+int32_t Recorder::readFiles(uint32_t index, const ImageReader& reader)
+{
+#ifndef VYK_RECORDER_HAVE_FILES
+    (void)index, (void)reader;
+    return VYK_ERR_NO_RECORDING;
+#else
+    std::shared_ptr<FrameStore> store;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        store = store_;
+    }
+    if (!store)
+        return VYK_ERR_NO_RECORDING;
+    const auto fromRing = [&](uint32_t ringIndex, uint64_t wanted) {
+        bool found = false;
+        store->read(ringIndex, [&](const uint16_t* pixels, const FrameInfo& info) {
+            // The ring may have turned since its counts were read: only the wanted image counts.
+            if (wanted != 0 && info.number != wanted)
+                return;
+            reader(pixels, store->width(), store->height(), info);
+            found = true;
+        });
+        return found;
+    };
+    if (index == VYK_RECORDER_LATEST_IMAGE)
+        return fromRing(FrameStore::kLatest, 0) ? VYK_NOERROR : VYK_ERR_NO_IMAGE;
+    // The newest images are still in the preview ring.
+    const uint64_t stored = store->stored();
+    const uint64_t oldestHeld = stored - std::min<uint64_t>(store->held(), stored);
+    if (index < stored && index >= oldestHeld && fromRing(uint32_t(index - oldestHeld), uint64_t(index) + 1))
+        return VYK_NOERROR;
+    // The older ones are read back from the files, once the recording has closed them.
+    std::shared_ptr<RecordedFileReader> files;
+    FrameInfo info;
+    uint32_t width = 0, height = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!writer_ || running_ || index >= fileInfos_.size() || index >= writer_->writtenCount())
+            return VYK_ERR_NO_IMAGE;
+        if (!fileReader_) {
+            const std::shared_ptr<vyksim::FileSequenceWriter> writer = writer_;
+            fileReader_ = std::make_shared<RecordedFileReader>(
+                type_, filePath_, [writer](uint64_t i) { return writer->fileNameFor(i); }, width_, height_);
+        }
+        files = fileReader_;
+        info = fileInfos_[index];
+        width = width_;
+        height = height_;
+    }
+    std::vector<uint16_t> pixels;
+    const int32_t rc = files->read(index, pixels);
+    if (VYK_FAILED(rc))
+        return rc;
+    reader(pixels.data(), width, height, info);
+    return VYK_NOERROR;
+#endif
 }
 
 void Recorder::setFileWriterOptions(const vyksim::FileWriterOptions& options)

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AutoExposure.h"
 #include "Compander.h"
@@ -23,6 +24,8 @@ struct FileWriterOptions;
 }
 
 namespace vykrec {
+
+class RecordedFileReader;
 
 // Threads: API calls come from any thread; frames arrive on the camera's frame thread
 // (onFrame); the recorder's own worker thread, started by start() and joined by stop(),
@@ -71,7 +74,8 @@ public:
     // Options for the file writers of later recordings (tests slow the disk down with them).
     void setFileWriterOptions(const vyksim::FileWriterOptions& options);
 
-    // The preview ring of the file modes holds at most this many images.
+    // The preview ring of the file modes holds at most this many images; older images of
+    // a file recording are read back from its files once they are complete.
     static constexpr uint32_t kPreviewImages = 16;
 
 private:
@@ -93,6 +97,7 @@ private:
     int32_t initFiles(uint32_t imageCount, uint16_t type, uint16_t fileFlag, const char* path);
     int32_t initCamRam(uint16_t type, const char* path, uint16_t segment);
     int32_t readCamRam(uint32_t index, const ImageReader& reader);
+    int32_t readFiles(uint32_t index, const ImageReader& reader);
 
     const VYK_HANDLE camera_;
     const uint32_t mode_;        // VYK_RECORDER_MODE_*
@@ -115,6 +120,8 @@ private:
     std::unique_ptr<MemoryBudget::Reservation> reservation_; // the store's share of the memory budget
     std::shared_ptr<vyksim::FileSequenceWriter> writer_; // files: the writer of the current recording
     std::shared_ptr<const vyksim::FileWriterOptions> writerOptions_; // null: the writer's defaults
+    std::vector<FrameInfo> fileInfos_;   // files: what came with each accepted image, in recording order
+    std::shared_ptr<RecordedFileReader> fileReader_; // files: reads the closed files back; null until needed
     bool started_ = false;       // between start() and stop()
     bool running_ = false;       // reported running flag
     bool accepting_ = false;     // the frame sink takes images

@@ -38,6 +38,7 @@ using nlohmann::json;
 constexpr uint32_t kInvalid = 0xA0163001u;     // invalid argument or setting
 constexpr uint32_t kTimeout = 0x80004001u;     // wait for an image timed out
 constexpr uint32_t kNoSegmentMemory = 0xa0163006u;
+constexpr uint32_t kNoImage = 0x80153013u;      // the recorder's "no image at this index"
 constexpr int kFailureStatus = 503;
 
 /// A request the server cannot read: missing or mistyped parameter, bad JSON, unknown enum.
@@ -223,6 +224,27 @@ uint64_t imageBytes(vyk::Camera& camera)
     return roi.width() * roi.height() * element;
 }
 
+// The camera's recorder holds the images of the DXR segment it last recorded into; a new
+// recording replaces that recorder, so the segment takes the images into its own keeping.
+void keepDxrRecording(CameraServerState& state, DxrStorage& dxr)
+{
+    const uint16_t segment = state.dxrRecordSegment();
+    if (segment == 0)
+        return;
+    vyk::Camera& camera = state.camera();
+    if (camera.isRecording())
+        camera.stop();
+    const vyk::DataFormat raw =
+        camera.getRawFormat() == vyk::RawFormat::Byte ? vyk::DataFormat::Mono8 : vyk::DataFormat::Mono16;
+    const uint32_t count = std::min(camera.getRecordedImageCount(), camera.getRecorderBufferSize());
+    DxrStorage::KeptImages kept;
+    kept.recordRoi = state.recordRoi();
+    kept.images.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        camera.image(kept.images[i], i, raw);
+    dxr.keep(segment, std::move(kept));
+}
+
 json record(CameraServerState& state, const httplib::Request& request)
 {
     uint32_t count = numberValue<uint32_t>(param(request, "imgCount"), "parameter 'imgCount'");
@@ -259,6 +281,8 @@ json record(CameraServerState& state, const httplib::Request& request)
         count = std::min(count, capacity);
         dxr->setStored(state.serial(), 0);
     }
+    if (DxrStorage* dxr = state.dxr(); dxr != nullptr && state.dxrRecordSegment() != dxrSegment)
+        keepDxrRecording(state, *dxr);
     state.dxrRecordSegment() = 0;
     camera.record(count, mode, path, flags);
     state.dxrRecordSegment() = dxrSegment;
@@ -281,6 +305,35 @@ uint32_t dxrStoredImages(CameraServerState& state, DxrStorage& dxr)
 
 // ---- images -------------------------------------------------------------------------------
 
+// Checks that a raw image of raw format can be sent for format; the client converts it
+// with the answer's ConvertControl (null for Mono16).
+json rawImageControl(vyk::Camera& camera, vyk::DataFormat format, vyk::RawFormat raw)
+{
+    if (format == vyk::DataFormat::Undefined)
+        throw MalformedRequest("DataFormat \"Undefined\" cannot be sent");
+    if (raw == vyk::RawFormat::Byte && format != vyk::DataFormat::Mono8)
+        throw vyk::CameraException("RawFormat::Byte can not be represented in specified DataFormat!", kInvalid);
+    if (!camera.isColored() && format == vyk::DataFormat::BGR16)
+        throw vyk::CameraException("DataFormat::BGR16 is not supported for mono cameras!", kInvalid);
+    // The client converts: the camera hands over raw pixels only.
+    if (format == vyk::DataFormat::Mono16)
+        return json();
+    return camera.getConvertControl(format);
+}
+
+// The images a DXR camera's active segment keeps; null when they are the recorder's (the
+// segment recorded last) or the camera is not on the DXR interface.
+std::shared_ptr<const DxrStorage::KeptImages> keptDxrImages(CameraServerState& state)
+{
+    DxrStorage* dxr = state.dxr();
+    // Without a segment recording (none yet, or a file recording) the recorder serves.
+    if (dxr == nullptr || state.dxrRecordSegment() == 0 || state.dxrRecordSegment() == dxr->activeId(state.serial()))
+        return nullptr;
+    std::shared_ptr<const DxrStorage::KeptImages> kept = dxr->kept(state.serial());
+    // A segment that keeps nothing has no images to serve, whatever the recorder holds.
+    return kept ? kept : std::make_shared<const DxrStorage::KeptImages>();
+}
+
 void serveImage(CameraServerState& state, const httplib::Request& request, httplib::Response& response)
 {
     const uint64_t index = indexValue(param(request, "index"));
@@ -289,29 +342,37 @@ void serveImage(CameraServerState& state, const httplib::Request& request, httpl
     if (request.has_param("comp_params"))
         compression = param(request, "comp_params").get<vyk::CompressionParams>();
 
-    std::shared_ptr<vyk::Image> image;
+    std::shared_ptr<const vyk::Image> image;
     json control;
     vyk::RawFormat raw = vyk::RawFormat::Word;
     int32_t colorMode = 0;
     {
         auto lock = state.lockCamera();
-        image = state.imageBuffer();
         vyk::Camera& camera = state.camera();
         raw = camera.getRawFormat();
         const bool rawIsByte = raw == vyk::RawFormat::Byte;
-        if (format == vyk::DataFormat::CompressedMono8) {
-            camera.image(*image, index, format, compression);
+        const std::shared_ptr<const DxrStorage::KeptImages> kept = keptDxrImages(state);
+        if (kept) {
+            // The active DXR segment serves the images it keeps, not the recorder's.
+            if (format == vyk::DataFormat::CompressedMono8)
+                throw vyk::CameraException("Only uncompressed images are kept for this DXR segment", kInvalid);
+            const uint64_t count = kept->images.size();
+            const uint64_t position = index == std::numeric_limits<uint64_t>::max() && count > 0 ? count - 1 : index;
+            if (position >= count)
+                throw vyk::CameraException(kNoImage);
+            image = std::shared_ptr<const vyk::Image>(kept, &kept->images[position]);
+            raw = vyk::elementBits(image->raw()) == 8 ? vyk::RawFormat::Byte : vyk::RawFormat::Word;
+            control = rawImageControl(camera, format, raw);
+            colorMode = vyk::ColorPattern::code(state.colorPatternWord(), image->roi(), kept->recordRoi);
+        } else if (format == vyk::DataFormat::CompressedMono8) {
+            auto buffer = state.imageBuffer();
+            camera.image(*buffer, index, format, compression);
+            image = buffer;
         } else {
-            if (format == vyk::DataFormat::Undefined)
-                throw MalformedRequest("DataFormat \"Undefined\" cannot be sent");
-            if (rawIsByte && format != vyk::DataFormat::Mono8)
-                throw vyk::CameraException("RawFormat::Byte can not be represented in specified DataFormat!", kInvalid);
-            if (!camera.isColored() && format == vyk::DataFormat::BGR16)
-                throw vyk::CameraException("DataFormat::BGR16 is not supported for mono cameras!", kInvalid);
-            // The client converts: the camera hands over raw pixels only.
-            if (format != vyk::DataFormat::Mono16)
-                control = camera.getConvertControl(format);
-            camera.image(*image, index, rawIsByte ? vyk::DataFormat::Mono8 : vyk::DataFormat::Mono16);
+            control = rawImageControl(camera, format, raw);
+            auto buffer = state.imageBuffer();
+            camera.image(*buffer, index, rawIsByte ? vyk::DataFormat::Mono8 : vyk::DataFormat::Mono16);
+            image = buffer;
             colorMode = vyk::ColorPattern::code(state.colorPatternWord(), image->roi(), state.recordRoi());
         }
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -23,6 +24,14 @@ uint64_t sizeOf(double percent, uint64_t totalMiB)
 [[noreturn]] void invalid(const std::string& message)
 {
     throw vyk::CameraException(message, kInvalid);
+}
+
+// Removes the entries of a map by alloc_id whose segment does not stay as it was.
+template <typename Map, typename Stays>
+void eraseIf(Map& map, const Stays& stays)
+{
+    for (auto it = map.begin(); it != map.end();)
+        it = stays(it->first) ? std::next(it) : map.erase(it);
 }
 
 }  // namespace
@@ -77,16 +86,15 @@ void DxrStorage::setAllocation(uint32_t serial, const std::vector<vyk::RamAlloca
               [](const vyk::RamAllocation& a, const vyk::RamAllocation& b) { return a.alloc_id < b.alloc_id; });
 
     // Changed segments lose what they held; unchanged ones keep their images.
-    for (auto it = stored_.begin(); it != stored_.end();) {
-        const auto kept = std::find_if(segments_.begin(), segments_.end(),
-                                       [&](const vyk::RamAllocation& s) { return s.alloc_id == it->first; });
+    const auto unchanged = [&](uint16_t allocId) {
+        const auto before = std::find_if(segments_.begin(), segments_.end(),
+                                         [&](const vyk::RamAllocation& s) { return s.alloc_id == allocId; });
         const auto now = std::find_if(result.begin(), result.end(),
-                                      [&](const vyk::RamAllocation& s) { return s.alloc_id == it->first; });
-        if (kept == segments_.end() || now == result.end() || !(*kept == *now))
-            it = stored_.erase(it);
-        else
-            ++it;
-    }
+                                      [&](const vyk::RamAllocation& s) { return s.alloc_id == allocId; });
+        return before != segments_.end() && now != result.end() && *before == *now;
+    };
+    eraseIf(stored_, unchanged);
+    eraseIf(kept_, unchanged);
     segments_ = std::move(result);
 
     uint16_t& active = active_[serial];
@@ -141,8 +149,29 @@ void DxrStorage::setStored(uint32_t serial, uint32_t images)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto active = active_.find(serial);
-    if (active != active_.end() && active->second != 0)
+    if (active != active_.end() && active->second != 0) {
         stored_[active->second] = images;
+        kept_.erase(active->second);
+    }
+}
+
+void DxrStorage::keep(uint16_t allocId, KeptImages images)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (findLocked(allocId) == nullptr)
+        return; // the segment was removed meanwhile: nothing to keep the images in
+    stored_[allocId] = static_cast<uint32_t>(images.images.size());
+    kept_[allocId] = std::make_shared<const KeptImages>(std::move(images));
+}
+
+std::shared_ptr<const DxrStorage::KeptImages> DxrStorage::kept(uint32_t serial) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto active = active_.find(serial);
+    if (active == active_.end())
+        return nullptr;
+    const auto images = kept_.find(active->second);
+    return images == kept_.end() ? nullptr : images->second;
 }
 
 uint32_t DxrStorage::stored(uint32_t serial) const

@@ -3,6 +3,9 @@
 
 #include <chrono>
 #include <atomic>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <variant>
 
@@ -83,6 +86,38 @@ TEST_F(AcquisitionTest, PreviewAttachesToARunningRecordingWithoutRecordingAgain)
   EXPECT_EQ(histogramQueues().capacity(serial), 4u);
   EXPECT_EQ(log_.countStartingWith(QStringLiteral("Started recording of camera:")), 0);
   acquisition.stopCameraThreads();
+}
+
+TEST_F(AcquisitionTest, JoiningARecordingWaitsForItsFirstImageWithoutTimeLimit) {
+  // A 6 s exposure: the running recording's first image comes later than the 5 s that a
+  // freshly started recording is given; joining it is no camera failure.
+  const DWORD serial = 7150;
+  nlohmann::json config = smallCamera(serial);
+  config["exposure"]["max_ms"] = 10000;
+  useCameras(config);
+  auto camera = open(serial, 6.0);
+  CameraAcquisition acquisition(camera);
+  SignalLog events(acquisition);
+
+  camera->record(10, RecordMode::RingBuffer);
+  ASSERT_EQ(camera->getRecordedImageCount(), 0u);
+  prepare(acquisition, kPreview, RecordMode::RingBuffer, 10);
+  acquisition.startCameraThread();
+  ASSERT_TRUE(viewQueues().pop(serial, 20000ms)) << "the joined preview never showed the first image";
+  events.flush();
+  EXPECT_TRUE(events.errors.empty());
+  EXPECT_TRUE(acquisition.cameraRecording());
+  acquisition.stopCameraThreads();
+
+  // A joined sequence lets the waiting record command go before the first image exists.
+  camera->record(10, RecordMode::RingBuffer);
+  prepare(acquisition, AcquisitionSettings::kSequence, RecordMode::RingBuffer, 10);
+  acquisition.startCameraThread();
+  EXPECT_TRUE(recordingStartedSemaphore().tryAcquireFor(3000ms));
+  EXPECT_EQ(camera->getRecordedImageCount(), 0u);
+  acquisition.stopCameraThreads();
+  events.flush();
+  EXPECT_TRUE(events.errors.empty());
 }
 
 TEST_F(AcquisitionTest, HiddenViewOrHistogramGetsNoImages) {
@@ -210,6 +245,27 @@ TEST_F(AcquisitionTest, FileRecordingWritesFilesAndEndsWithTheRecording) {
   EXPECT_TRUE(log_.has(QtInfoMsg, line("Recording File of camera: ", serial, " ended!")));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000001.b16"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "shot_000040.b16"));
+
+  // All 40 images can be shown, each as its file holds it (more than the recorder keeps
+  // in memory while it writes files).
+  EXPECT_EQ(acquisition.maxImageCount(), 40);
+  EXPECT_EQ(acquisition.availableImageCount(), 40);
+  EXPECT_EQ(acquisition.settings().imageCount, 40);
+  for (int index : {0, 39}) {
+    while (viewQueues().pop(serial, 0ms)) {
+    }
+    ASSERT_EQ(acquisition.showImage(index), index);
+    const std::optional<vyk::Image> shown = viewQueues().pop(serial, 5000ms);
+    ASSERT_TRUE(shown);
+    std::ifstream file(dir_ / QString::asprintf("shot_%06d.b16", index + 1).toStdString(), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    vyk::Image raw;
+    camera->image(raw, static_cast<uint64_t>(index), vyk::DataFormat::Mono16);
+    const std::vector<uint16_t>& pixels = raw.rawData16();
+    ASSERT_EQ(bytes.size(), 32 + pixels.size() * 2);
+    EXPECT_EQ(std::memcmp(bytes.data() + 32, pixels.data(), pixels.size() * 2), 0) << "image " << index;
+    EXPECT_EQ(shown->recorderImageNumber(), static_cast<uint32_t>(index + 1));
+  }
 }
 
 TEST_F(AcquisitionTest, PlaybackShowsItsRangeInOrderAndEnds) {
@@ -512,7 +568,9 @@ TEST_F(AcquisitionTest, DestructorStopsARunningPreview) {
 // through the one shared handle, whose calls must not interleave (run under ThreadSanitizer
 // in CI, where an unserialised call shows as a data race).
 TEST_F(AcquisitionTest, SettingsEditedDuringAPreviewKeepEveryImageWhole) {
-  const DWORD serial = 7120;
+  // A serial of its own: a queue another test deactivated answers pop() at once until the
+  // first image arrives.
+  const DWORD serial = 7123;
   useCameras(smallCamera(serial));
   auto camera = open(serial);
   CameraAcquisition acquisition(camera);

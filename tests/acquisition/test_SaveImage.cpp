@@ -102,9 +102,19 @@ TEST_F(AcquisitionTest, SaveRefusesEmptyRecordingsAndUnsupportedFormats) {
   EXPECT_TRUE(log_.has(QtWarningMsg, QStringLiteral("Error - Wrong dataformat")));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "img.tif"));
 
-  // A suffix the export does not know ends in the export's own error.
-  EXPECT_THROW(acquisition.saveImage(QString::fromStdString((dir_ / "img.xyz").string()), 0, DataFormat::Mono16),
-               vyk::CameraException);
+  // A suffix the export does not know ends in the export's own error, logged with the
+  // code as the export returned it (no "0x"), after the line naming the index and file.
+  const QString unknownSuffix = QString::fromStdString((dir_ / "img.xyz").string());
+  try {
+    acquisition.saveImage(unknownSuffix, 3, DataFormat::Mono16);
+    ADD_FAILURE() << "saved with an unknown suffix";
+  } catch (const vyk::CameraException& e) {
+    EXPECT_EQ(e.code(), 0x8016000Fu);
+  }
+  EXPECT_TRUE(log_.has(QtDebugMsg, QStringLiteral("Save image with index: 3 to: ") + unknownSuffix));
+  EXPECT_TRUE(log_.has(QtWarningMsg,
+                       QStringLiteral("Leave saveImage throwing CameraException. VYK_RecorderExportImage returned: ") +
+                           QString::number(static_cast<int32_t>(0x8016000Fu))));
   EXPECT_EQ(log_.countStartingWith(QStringLiteral("Leave saveImage throwing CameraException.")), 1);
 }
 

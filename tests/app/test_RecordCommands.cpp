@@ -135,6 +135,28 @@ TEST_F(CommandsTest, FileRecordingNamesTheFileAfterTheSelectorPosition)
     EXPECT_FALSE(QDir(folder).entryList({QStringLiteral("runCam02*")}, QDir::Files).isEmpty());
 }
 
+TEST_F(CommandsTest, FileRecordingLongerThanThePreviewKeepsItsImageCount)
+{
+    // Every image of a file recording goes to disk: 40 images are no reduction, and all of
+    // them can be shown afterwards, not only the newest few the recorder keeps in memory.
+    build();
+    select(22);
+    setTreeCombo(QStringLiteral("Record Mode"), QStringLiteral("File"));
+    tree_->setImageCount(40);
+    const QString folder = dir_.filePath(QStringLiteral("long"));
+    QDir().mkpath(folder);
+    answerer_->on(QStringLiteral("Save Sequence"), chooseFile(QDir(folder).filePath(QStringLiteral("long.tif")),
+                                                              QStringLiteral("Multi-TIFF Files (*.tif)")));
+    record_->onSequenceButtonPressed(true);
+    EXPECT_EQ(statusText(), QStringLiteral("Started Record with imagecount: 40"));
+    EXPECT_EQ(tree_->settingValue(QStringLiteral("Image Count")).toInt(), 40);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 20000));
+    CameraAcquisition& acq = acquisition(22);
+    EXPECT_EQ(acq.settings().recMode, vyk::RecordMode::Multitif);
+    EXPECT_EQ(acq.availableImageCount(), 40);
+    EXPECT_EQ(acq.showImage(39), 39);
+}
+
 TEST_F(CommandsTest, CancelledFileDialogResetsTheButtons)
 {
     build();

@@ -56,14 +56,14 @@ void RemoteTest::TearDown() {
   std::filesystem::remove_all(_folder, ignored);
 }
 
-void RemoteTest::startServer(uint32_t heartbeatMs) {
+void RemoteTest::startServer(uint32_t heartbeatMs, uint64_t dxrStorageMiB) {
   devserver::ServerOptions options;
   options.basePort = 0;
   options.discoveryPort = 0;
   options.configFile = (_folder / "devices.json").string();
   options.dataDir = _folder / "data";
   options.heartbeatMs = heartbeatMs;
-  options.dxrStorageMiB = 1;
+  options.dxrStorageMiB = dxrStorageMiB;
   options.lightSources = false;
   options.logLevel = devserver::LogLevel::Error;
   _server = std::make_unique<devserver::DeviceServer>(options);

@@ -83,4 +83,32 @@ TEST(DxrStorage, CapacityAndStoredImagesFollowTheActiveSegment) {
   EXPECT_EQ(storage.stored(7), 0u) << "a resized segment is emptied";
 }
 
+TEST(DxrStorage, SegmentsKeepImagesUntilRecordedIntoOrResized) {
+  DxrStorage storage(4, {7, 8});
+  storage.setAllocation(7, {{1, 0, 25.0, 7}, {3, 0, 25.0, 7}});
+  DxrStorage::KeptImages images;
+  images.images.resize(3);
+  images.recordRoi = vyk::Roi{1, 1, 64, 48};
+  storage.keep(3, images);
+  EXPECT_EQ(storage.kept(7), nullptr) << "segment 1 is active and keeps nothing";
+  storage.switchTo(7, 3);
+  ASSERT_NE(storage.kept(7), nullptr);
+  EXPECT_EQ(storage.kept(7)->images.size(), 3u);
+  EXPECT_EQ(storage.kept(7)->recordRoi, (vyk::Roi{1, 1, 64, 48}));
+  EXPECT_EQ(storage.stored(7), 3u);
+  EXPECT_EQ(storage.kept(8), nullptr) << "another camera's segment";
+
+  storage.setAllocation(7, {{1, 0, 25.0, 7}, {3, 0, 25.0, 7}});
+  EXPECT_NE(storage.kept(7), nullptr) << "an unchanged segment keeps its images";
+  storage.setStored(7, 0);  // a new recording into the active segment
+  EXPECT_EQ(storage.kept(7), nullptr);
+  EXPECT_EQ(storage.stored(7), 0u);
+
+  storage.keep(3, images);
+  storage.setAllocation(7, {{1, 0, 25.0, 7}, {3, 0, 20.0, 7}});
+  EXPECT_EQ(storage.kept(7), nullptr) << "a resized segment loses what it kept";
+  storage.keep(9, images);  // a segment that does not exist keeps nothing
+  EXPECT_EQ(storage.stored(7), 0u);
+}
+
 }  // namespace

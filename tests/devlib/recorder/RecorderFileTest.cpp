@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <mutex>
 
@@ -139,8 +140,8 @@ std::string numbered(const std::string& folder, const char* stem, const char* su
 
 class FileRecording : public RecorderTest {
 protected:
-    // Records count images of the mono camera into path with type; returns the in-memory
-    // copies of them (all fit into the preview ring).
+    // Records count images of the mono camera into path with type; returns the copies of
+    // them that the recorder hands out by index.
     std::vector<Image> record(const std::string& path, uint16_t type, uint32_t count)
     {
         camera_ = open(kMonoSerial);
@@ -149,14 +150,15 @@ protected:
         EXPECT_FALSE(VYK_FAILED(VYK_RecorderInit(recorder_, count, type, 1, nullptr, 0)));
         uint32_t word = 0;
         VYK_RecorderGetSettings(recorder_, camera_, &word, nullptr, nullptr, nullptr);
-        // The type bits 0-1 read as a ring for every file type (type 3 must not read as a FIFO).
-        EXPECT_EQ(word, (VYK_RECORDER_MODE_FILE << 16) | (uint32_t(type) << 8) | VYK_RECORDER_MEMORY_RING);
+        // The type bits 0-1 read as a sequence for every file type (type 3 must not read as a FIFO).
+        EXPECT_EQ(word, (VYK_RECORDER_MODE_FILE << 16) | (uint32_t(type) << 8) | VYK_RECORDER_MEMORY_SEQUENCE);
         EXPECT_EQ(VYK_RecorderStart(recorder_), VYK_NOERROR);
         EXPECT_TRUE(waitFor([&] { return status(recorder_, camera_).running == 0; }));
         const Status s = status(recorder_, camera_);
         EXPECT_EQ(s.recorded, count);
         EXPECT_EQ(s.error, 0);
-        EXPECT_EQ(s.bufferSize, std::min(count, vykrec::Recorder::kPreviewImages));
+        // Every image stays reachable, not only those of the preview ring.
+        EXPECT_EQ(s.bufferSize, count);
         std::vector<Image> images;
         for (uint32_t i = 0; i < count; ++i) {
             const auto c = copy(recorder_, camera_, i);
@@ -225,25 +227,54 @@ TEST_F(FileRecording, MultiFrameDicomHoldsEveryImage)
     EXPECT_EQ(readDicom(dir + "/rec.dcm", 64, 48), images);
 }
 
-TEST_F(FileRecording, PreviewRingKeepsTheNewestImages)
+// Longer than the preview ring: index i is image i of the recording for every file type,
+// the old ones read back from the files, with what the camera sent along kept.
+TEST_F(FileRecording, EveryImageOfALongRecordingIsCopiedInRecordingOrder)
 {
+    constexpr uint32_t kCount = 40;
+    static_assert(kCount > vykrec::Recorder::kPreviewImages, "the recording must outgrow the preview ring");
     const std::string dir = folder();
-    camera_ = open(kMonoSerial);
-    setExposure(camera_, 0.001);
-    recorder_ = create(camera_, VYK_RECORDER_MODE_FILE, (dir + "/rec.raw").c_str());
-    ASSERT_EQ(VYK_RecorderInit(recorder_, 40, VYK_RECORDER_FILE_VYKRAW, 1, nullptr, 0), VYK_NOERROR);
-    ASSERT_EQ(VYK_RecorderStart(recorder_), VYK_NOERROR);
-    ASSERT_TRUE(waitFor([&] { return status(recorder_, camera_).running == 0; }));
-    const auto frames = readRaw(dir + "/rec.raw", 64, 48);
-    ASSERT_EQ(frames.size(), 40u);
-    const uint32_t held = vykrec::Recorder::kPreviewImages;
-    for (uint32_t i = 0; i < held; ++i) {
-        const auto c = copy(recorder_, camera_, i);
-        ASSERT_EQ(c.rc, VYK_NOERROR);
-        EXPECT_EQ(c.number, 40 - held + 1 + i);
-        EXPECT_EQ(c.pixels, frames[40 - held + i]) << i;
+    struct Case {
+        uint16_t type;
+        const char* name;
+        std::function<std::vector<Image>(const std::string&)> readAll;
+    };
+    const auto numberedFiles = [&](const char* stem, const char* suffix, auto readOne) {
+        return [=](const std::string&) {
+            std::vector<Image> images;
+            for (uint32_t i = 0; i < kCount; ++i)
+                images.push_back(readOne(numbered(dir, stem, suffix, i)));
+            return images;
+        };
+    };
+    const Case cases[] = {
+        {VYK_RECORDER_FILE_MULTITIFF, "long.tif", [](const std::string& p) { return readTiff(p, 64, 48); }},
+        {VYK_RECORDER_FILE_VYKRAW, "long.raw", [](const std::string& p) { return readRaw(p, 64, 48); }},
+        {VYK_RECORDER_FILE_MULTIDICOM, "long.dcm", [](const std::string& p) { return readDicom(p, 64, 48); }},
+        {VYK_RECORDER_FILE_TIFF, "single.tif",
+         numberedFiles("single", ".tif", [](const std::string& p) { return readTiff(p, 64, 48).at(0); })},
+        {VYK_RECORDER_FILE_B16, "single.b16",
+         numberedFiles("single", ".b16", [](const std::string& p) { return readB16(p, 64, 48); })},
+        {VYK_RECORDER_FILE_DICOM, "single.dcm",
+         numberedFiles("single", ".dcm", [](const std::string& p) { return readDicom(p, 64, 48).at(0); })},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir + "/" + c.name;
+        const auto copies = record(path, c.type, kCount);
+        const auto files = c.readAll(path);
+        ASSERT_EQ(files.size(), kCount);
+        for (uint32_t i = 0; i < kCount; ++i)
+            EXPECT_EQ(copies[i], files[i]) << "image " << i;
+        // The timestamp block of each image comes with it: the camera's counter runs on by one.
+        const auto first = copy(recorder_, camera_, 0);
+        const auto last = copy(recorder_, camera_, kCount - 1);
+        EXPECT_EQ(last.counter, first.counter + kCount - 1);
+        EXPECT_EQ(copy(recorder_, camera_, VYK_RECORDER_LATEST_IMAGE).number, kCount);
+        EXPECT_EQ(copy(recorder_, camera_, kCount).rc, VYK_ERR_NO_IMAGE);
+        VYK_RecorderDelete(recorder_);
+        VYK_CloseCamera(camera_);
     }
-    EXPECT_EQ(copy(recorder_, camera_, held).rc, VYK_ERR_NO_IMAGE);
 }
 
 TEST_F(RecorderTest, FileTargetRules)
