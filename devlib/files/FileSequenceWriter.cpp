@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -133,10 +133,15 @@ private:
     bool writeFrame(const QueuedFrame& frame);
     // Notes the time and exposure of the frame about to be written (writer thread).
     OmeXml::Plane notePlane(const QueuedFrame& frame);
+    // Appends one page with the text tags; description "" leaves it without one, room is
+    // the space its description keeps (see TiffFile::Page).
     bool writeTiffPage(TiffFile& file, const uint16_t* pixels, const std::string& description,
                        uint64_t room, int64_t time);
+    // The OME-XML of a TIFF file holding these planes.
     std::string omeDocument(const std::vector<OmeXml::Plane>& planes) const;
+    // The DICOM acquisition facts of a frame taken at time.
     DicomFile::Acquisition dicomAcquisition(int64_t time, double exposureS) const;
+    // Appends one frame to the multi-frame part file (as bytes for 8-bit cameras).
     bool writeDicomPart(const uint16_t* pixels);
     bool closeFiles();                   // writer thread, after the last frame
     std::string dicomPartPath() const { return path + ".frames.part"; }
@@ -353,7 +358,8 @@ OmeXml::Plane FileSequenceWriter::Impl::notePlane(const QueuedFrame& frame)
         firstTime_ = previousTime_ = time;
         firstExposureS_ = exposure;
     }
-    incrementsMs_.push_back(static_cast<double>(time - previousTime_) / 1e3);
+    if (kind == FileKind::MultiDicom)
+        incrementsMs_.push_back(static_cast<double>(time - previousTime_) / 1e3);
     previousTime_ = time;
     return OmeXml::Plane{static_cast<double>(time - firstTime_) / 1e6, exposure};
 }

@@ -2,8 +2,6 @@
 
 #include <tiffio.h>
 
-#include <fcntl.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -118,14 +116,6 @@ bool TiffFile::close()
         return false;
     // TIFFClose flushes but cannot report a failure; an explicit flush before it can.
     const bool flushed = TIFFFlush(tiff_) != 0;
-    if (flushed && pages_ == 1) {
-        // A one-page file is complete now: start its way to the disk at once (without
-        // waiting for it), so that the disk works while the next files are written rather
-        // than later for all of them. Not for multi-page files: libtiff rewrites the link
-        // in the previous directory, and a page under writeback would hold that write up.
-        // Advisory: when it fails, the file simply waits for the kernel's flusher.
-        static_cast<void>(sync_file_range(TIFFFileno(tiff_), 0, 0, SYNC_FILE_RANGE_WRITE));
-    }
     TIFFClose(tiff_);
     tiff_ = nullptr;
     if (failed_)
