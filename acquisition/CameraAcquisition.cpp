@@ -666,7 +666,8 @@ QString CameraAcquisition::saveImage(const QString& path, int32_t index, vyk::Da
   // A local image: a running worker keeps its own.
   vyk::Image image;
   locked(_cameraLock, [&] { _camera->image(image, static_cast<uint64_t>(int64_t{index}), dataFormat); });
-  const int32_t result = imageexport::writeImage(image, fileName);
+  const imageexport::CameraFacts facts = locked(_cameraLock, [&] { return imageexport::cameraFactsOf(*_camera); });
+  const int32_t result = imageexport::writeImage(image, fileName, facts);
   if (result != 0) {
     // The result as the export function returned it, a signed decimal number.
     logWarning(QStringLiteral("Leave saveImage throwing CameraException. VYK_RecorderExportImage returned: ") +

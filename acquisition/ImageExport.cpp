@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
 #include "vyk_export.h"
 
@@ -66,7 +67,16 @@ QString freeFileName(const QString& path) {
   return name;
 }
 
-int32_t writeImage(const vyk::Image& image, const QString& fileName) {
+CameraFacts cameraFactsOf(vyk::AnyCamera& camera) {
+  CameraFacts facts;
+  facts.name = camera.getName();
+  facts.serial = camera.getSerial();
+  facts.bitResolution = camera.getDescription().bit_resolution;
+  facts.exposureS = camera.getConfiguration().exposure_time_s;
+  return facts;
+}
+
+int32_t writeImage(const vyk::Image& image, const QString& fileName, const CameraFacts& camera) {
   const std::optional<Layout> layout = layoutOf(image.format());
   if (!layout) fail("No Dataformat set or currently not supported format");
   const uint64_t width = image.width();
@@ -101,9 +111,16 @@ int32_t writeImage(const vyk::Image& image, const QString& fileName) {
   }
   const uint8_t* metadata =
       image.metadata() ? reinterpret_cast<const uint8_t*>(&*image.metadata()) : nullptr;
+  VYK_ExportFacts facts{};
+  facts.cameraName = camera.name.empty() ? nullptr : camera.name.c_str();
+  facts.serial = camera.serial;
+  facts.bitResolution = camera.bitResolution;
+  facts.exposureS = camera.exposureS;
+  facts.timestamp = image.timestamp() ? reinterpret_cast<const uint8_t*>(&*image.timestamp()) : nullptr;
   const QByteArray name = QFile::encodeName(fileName);
-  return VYK_RecorderExportImage(data, static_cast<uint32_t>(width), static_cast<uint16_t>(height),
-                                 layout->code, layout->colourOrder, name.constData(), 1, metadata);
+  return VYK_RecorderExportImageWithFacts(data, static_cast<uint32_t>(width), static_cast<uint16_t>(height),
+                                          layout->code, layout->colourOrder, name.constData(), 1, metadata,
+                                          &facts);
 }
 
 }  // namespace imageexport

@@ -4,12 +4,18 @@
 // overwrites an existing file.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <string>
 
 #include <QString>
 
 #include "camera/Enums.h"
 #include "camera/Image.h"
+
+namespace vyk {
+class AnyCamera;
+}
 
 namespace imageexport {
 
@@ -28,11 +34,24 @@ std::optional<Layout> layoutOf(vyk::DataFormat format);
 /// for n = 1, 2, ...
 QString freeFileName(const QString& path);
 
+/// The camera an exported image came from, for the file's metadata.
+struct CameraFacts {
+  std::string name;           ///< camera name; "" unknown
+  uint32_t serial = 0;        ///< serial number; 0 unknown
+  uint16_t bitResolution = 0; ///< significant bits of the camera's raw pixels; 0 unknown
+  double exposureS = std::numeric_limits<double>::quiet_NaN();  ///< exposure, seconds; NaN unknown
+};
+
+/// The facts of camera as they stand now (name, serial, bit resolution, exposure).
+/// Camera errors propagate as vyk::CameraException.
+CameraFacts cameraFactsOf(vyk::AnyCamera& camera);
+
 /// Writes image (of a format layoutOf accepts) to fileName, whose suffix selects the file
-/// type; returns the export function's result (0 on success). Mono8 rows that come
+/// type, with the camera's facts and the image's own time stamp and metadata in the file's
+/// metadata; returns the export function's result (0 on success). Mono8 rows that come
 /// unpadded from the camera are padded here, since the export expects padded rows.
 /// Throws vyk::CameraException (0x160000) for a format without layout, a buffer smaller
 /// than the image or an image too tall for the export's 16-bit height.
-int32_t writeImage(const vyk::Image& image, const QString& fileName);
+int32_t writeImage(const vyk::Image& image, const QString& fileName, const CameraFacts& camera = CameraFacts{});
 
 }  // namespace imageexport

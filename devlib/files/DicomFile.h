@@ -1,16 +1,23 @@
 // DICOM Secondary Capture files, single- or multi-frame, written with DCMTK.
 //
-// Every file is Secondary Capture Image Storage in Explicit VR Little Endian with native
-// (uncompressed) pixel data: Rows, Columns, SamplesPerPixel (1 mono MONOCHROME2, 3 RGB
-// with PlanarConfiguration 0), BitsAllocated 8 or 16, BitsStored, HighBit =
-// BitsStored - 1, PixelRepresentation 0, NumberOfFrames, ContentDate/Time and
-// StudyDate/Time of the moment of writing, Modality "OT", ConversionType "DI", and
-// Study, Series and SOP Instance UIDs from dcmGenerateUniqueIdentifier.
+// A single-frame file is Secondary Capture Image Storage; a multi-frame file is
+// Multi-frame Grayscale Byte (8-bit) or Word (16-bit) Secondary Capture Image Storage,
+// with NumberOfFrames, the frame increment pointer and a FrameTimeVector. All are
+// Explicit VR Little Endian with native (uncompressed) pixel data: Rows, Columns,
+// SamplesPerPixel (1 mono MONOCHROME2, 3 RGB with PlanarConfiguration 0), BitsAllocated 8
+// or 16, BitsStored, HighBit = BitsStored - 1, PixelRepresentation 0, ContentDate/Time and
+// StudyDate/Time of the moment of writing, Modality "OT", ConversionType "DI", Study,
+// Series and SOP Instance UIDs from dcmGenerateUniqueIdentifier, and the acquisition
+// facts (AcquisitionDateTime, ManufacturerModelName, DeviceSerialNumber, ExposureTime).
+// Every Type 1 and Type 2 attribute of these IODs is present, empty where unknown.
 #ifndef VYK_DICOM_FILE_H
 #define VYK_DICOM_FILE_H
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "AcquisitionFacts.h"
 
 namespace vyksim {
 
@@ -24,7 +31,17 @@ public:
         uint16_t samplesPerPixel = 1;  // 1 MONOCHROME2, 3 RGB
         uint16_t bitsAllocated = 16;   // 8 or 16
         uint16_t bitsStored = 16;      // significant bits, 1..bitsAllocated
-        uint32_t frames = 1;           // NumberOfFrames
+        uint32_t frames = 1;           // frames in the pixel data
+        // Multi-frame SOP class (mono only) with NumberOfFrames; false: Secondary Capture
+        // with a single frame, which has no NumberOfFrames.
+        bool multiFrame = false;
+    };
+
+    // When and with what the image was taken.
+    struct Acquisition {
+        std::string dateTime;             // AcquisitionDateTime (DT) of the first frame; "" none
+        AcquisitionFacts facts;           // ManufacturerModelName, DeviceSerialNumber, ExposureTime
+        std::vector<double> frameTimesMs; // multi-frame: FrameTimeVector (0, then increments, ms)
     };
 
     // Study and series shared by the files of one recording.
@@ -48,14 +65,17 @@ public:
     // Writes pixels (packed rows, samples red-first, 16-bit samples in host order).
     // On failure returns false and removes the partly written file.
     static bool write(const std::string& path, const Image& image, const void* pixels,
-                      const Series& series, uint32_t instanceNumber);
+                      const Series& series, uint32_t instanceNumber,
+                      const Acquisition& acquisition = Acquisition{});
 
-    // Like write(), with 16-bit pixel data read from a little-endian raw file starting at
-    // byte offset (all frames back to back) while the DICOM file is written, so a long
-    // recording never has to fit in memory. The raw file is left in place.
+    // Like write(), with pixel data read from a raw file starting at byte offset (all
+    // frames back to back; 16-bit samples little-endian) while the DICOM file is written,
+    // so a long recording never has to fit in memory. Byte data of odd length needs its pad
+    // byte in the raw file too. The raw file is left in place.
     static bool writeFromRawFile(const std::string& path, const Image& image,
                                  const std::string& rawPath, uint64_t offset,
-                                 const Series& series, uint32_t instanceNumber);
+                                 const Series& series, uint32_t instanceNumber,
+                                 const Acquisition& acquisition = Acquisition{});
 };
 
 } // namespace vyksim

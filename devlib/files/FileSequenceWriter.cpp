@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,8 @@
 #include "BinaryFile.h"
 #include "B16File.h"
 #include "DicomFile.h"
+#include "FrameClock.h"
+#include "OmeXml.h"
 #include "TiffFile.h"
 #include "VykRawFile.h"
 #include "vyk_errors.h"
@@ -32,7 +36,12 @@ struct QueuedFrame {
     std::array<uint8_t, VykRawFile::kMetadataSize> metadata{};
     bool hasTimestamp = false;        // timestamp holds the camera's block
     std::array<uint8_t, VykRawFile::kTimestampSize> timestamp{};
+    int64_t arrival = 0;              // FrameClock time push() took the frame
 };
+
+// Most bytes reserved in a multi-page TIFF for its final description; a longer one goes
+// to the end of the file when it is closed.
+constexpr uint64_t kMaxDescriptionRoom = 16u << 20;
 
 bool isSingleImageKind(FileKind kind)
 {
@@ -74,15 +83,18 @@ std::string directoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-DicomFile::Image dicomMono16(const FileFrameFormat& format, uint32_t frames)
+// The DICOM image of frames of a recording. A multi-frame file of a camera of 8 bits or
+// less holds bytes (the grayscale byte class); everything else 16-bit words.
+DicomFile::Image dicomMono(const FileFrameFormat& format, uint32_t frames, bool multiFrame)
 {
     DicomFile::Image image;
     image.width = format.width;
     image.height = format.height;
     image.samplesPerPixel = 1;
-    image.bitsAllocated = 16;
+    image.bitsAllocated = multiFrame && format.bitDepth <= 8 ? 8 : 16;
     image.bitsStored = format.bitDepth;
     image.frames = frames;
+    image.multiFrame = multiFrame;
     return image;
 }
 
@@ -91,7 +103,7 @@ DicomFile::Image dicomMono16(const FileFrameFormat& format, uint32_t frames)
 class FileSequenceWriter::Impl {
 public:
     Impl(FileKind kind, const std::string& path, FileFrameFormat format, uint32_t expectedCount,
-         uint32_t bufferFrames, const FileWriterOptions& options);
+         uint32_t bufferFrames, const FileWriterOptions& options, const AcquisitionFacts& facts);
 
     std::string fileNameFor(uint64_t index) const;
     bool push(const uint16_t* pixels, const uint8_t* metadata, const uint8_t* timestamp);
@@ -105,6 +117,7 @@ public:
     const uint32_t expectedCount;     // images the recording asks for
     const size_t capacity;            // frames that may wait for the disk
     const FileWriterOptions options;  // thresholds and hooks
+    const AcquisitionFacts facts;     // the camera, for the files' metadata
     const size_t frameValues;         // width * height
     std::atomic<int32_t> error{0};    // first failure; FILE_IO replaces an overrun
     std::atomic<uint64_t> accepted{0}; // frames taken by push()
@@ -118,6 +131,18 @@ private:
     bool enqueue(QueuedFrame& frame, const uint8_t* metadata, const uint8_t* timestamp);
     void run();                          // the writer thread
     bool writeFrame(const QueuedFrame& frame);
+    // Notes the time and exposure of the frame about to be written (writer thread).
+    OmeXml::Plane notePlane(const QueuedFrame& frame);
+    // Appends one page with the text tags; description "" leaves it without one, room is
+    // the space its description keeps (see TiffFile::Page).
+    bool writeTiffPage(TiffFile& file, const uint16_t* pixels, const std::string& description,
+                       uint64_t room, int64_t time);
+    // The OME-XML of a TIFF file holding these planes.
+    std::string omeDocument(const std::vector<OmeXml::Plane>& planes) const;
+    // The DICOM acquisition facts of a frame taken at time.
+    DicomFile::Acquisition dicomAcquisition(int64_t time, double exposureS) const;
+    // Appends one frame to the multi-frame part file (as bytes for 8-bit cameras).
+    bool writeDicomPart(const uint16_t* pixels);
     bool closeFiles();                   // writer thread, after the last frame
     std::string dicomPartPath() const { return path + ".frames.part"; }
 
@@ -137,14 +162,22 @@ private:
     std::unique_ptr<BinaryFile> dicomPart_;
     DicomFile::Series series_;               // UIDs shared by this recording's DICOM files
     uint64_t dicomPartFrames_ = 0;           // writer thread only: frames in the part file
+    std::vector<uint8_t> narrowed_;          // writer thread only: a frame as bytes for the part file
+    // Writer thread only: the first frame's time (-1 before it), the previous frame's, and
+    // the timing of the frames of the multi-image kinds (DeltaT/exposure; DICOM increments).
+    int64_t firstTime_ = -1;
+    int64_t previousTime_ = -1;
+    double firstExposureS_ = 0.0;
+    std::vector<OmeXml::Plane> planes_;
+    std::vector<double> incrementsMs_;
     bool writing_ = true;                    // writer thread only: false after a failure
 };
 
 FileSequenceWriter::Impl::Impl(FileKind kind_, const std::string& path_, FileFrameFormat format_,
                                uint32_t expectedCount_, uint32_t bufferFrames,
-                               const FileWriterOptions& options_)
+                               const FileWriterOptions& options_, const AcquisitionFacts& facts_)
     : kind(kind_), path(path_), format(format_), expectedCount(expectedCount_),
-      capacity(bufferFrames), options(options_),
+      capacity(bufferFrames), options(options_), facts(facts_),
       frameValues(static_cast<size_t>(format_.width) * format_.height)
 {
     if (format.width == 0 || format.height == 0)
@@ -154,7 +187,7 @@ FileSequenceWriter::Impl::Impl(FileKind kind_, const std::string& path_, FileFra
     if (bufferFrames == 0)
         throw std::invalid_argument("file writer: no buffer frames");
     if ((kind == FileKind::Dicom || kind == FileKind::MultiDicom)
-        && !DicomFile::fits(dicomMono16(format, 1)))
+        && !DicomFile::fits(dicomMono(format, 1, kind == FileKind::MultiDicom)))
         throw std::invalid_argument("file writer: frame too large for DICOM");
     if (path.empty())
         throw std::runtime_error("file writer: no file name");
@@ -251,6 +284,7 @@ bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metad
     if (pixels == nullptr)
         return false;
     QueuedFrame frame;
+    frame.arrival = FrameClock::now();
     if (!admit(frame, true))
         return false;
     // The copy runs outside the lock so the writer is never held up by it. With a single
@@ -270,6 +304,7 @@ bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_
     if (pixels.size() != frameValues)
         return false;
     QueuedFrame frame;
+    frame.arrival = FrameClock::now();
     if (!admit(frame, false))
         return false;
     frame.pixels = std::move(pixels);
@@ -311,29 +346,95 @@ void FileSequenceWriter::Impl::run()
         setError(VYK_ERR_FILE_IO);
 }
 
+OmeXml::Plane FileSequenceWriter::Impl::notePlane(const QueuedFrame& frame)
+{
+    const uint8_t* metadata = frame.hasMetadata ? frame.metadata.data() : nullptr;
+    const uint8_t* timestamp = frame.hasTimestamp ? frame.timestamp.data() : nullptr;
+    const int64_t time = FrameClock::frameTime(timestamp, metadata, frame.arrival);
+    double exposure = FrameClock::exposureFromMetadata(metadata);
+    if (!std::isfinite(exposure))
+        exposure = facts.exposureS;
+    if (firstTime_ < 0) {
+        firstTime_ = previousTime_ = time;
+        firstExposureS_ = exposure;
+    }
+    if (kind == FileKind::MultiDicom)
+        incrementsMs_.push_back(static_cast<double>(time - previousTime_) / 1e3);
+    previousTime_ = time;
+    return OmeXml::Plane{static_cast<double>(time - firstTime_) / 1e6, exposure};
+}
+
+std::string FileSequenceWriter::Impl::omeDocument(const std::vector<OmeXml::Plane>& planes) const
+{
+    OmeXml::Shape shape;
+    shape.width = format.width;
+    shape.height = format.height;
+    shape.significantBits = format.bitDepth;
+    return OmeXml::document(shape, facts, FrameClock::isoDateTime(firstTime_), planes);
+}
+
+bool FileSequenceWriter::Impl::writeTiffPage(TiffFile& file, const uint16_t* pixels,
+                                             const std::string& description, uint64_t room, int64_t time)
+{
+    const std::string dateTime = FrameClock::tiffDateTime(time);
+    TiffFile::Page page;
+    page.width = format.width;
+    page.height = format.height;
+    page.pixels = pixels;
+    page.dateTime = dateTime.c_str();
+    page.model = facts.cameraName.empty() ? nullptr : facts.cameraName.c_str();
+    page.description = description.empty() ? nullptr : description.c_str();
+    page.descriptionRoom = room;
+    return file.writePage(page);
+}
+
+DicomFile::Acquisition FileSequenceWriter::Impl::dicomAcquisition(int64_t time, double exposureS) const
+{
+    DicomFile::Acquisition acquisition;
+    acquisition.dateTime = FrameClock::dicomDateTime(time);
+    acquisition.facts = facts;
+    acquisition.facts.exposureS = exposureS;
+    return acquisition;
+}
+
+bool FileSequenceWriter::Impl::writeDicomPart(const uint16_t* pixels)
+{
+    // Native DICOM pixel data has a 32-bit length: a frame beyond it cannot be stored.
+    const DicomFile::Image image = dicomMono(format, static_cast<uint32_t>(dicomPartFrames_ + 1), true);
+    if (!DicomFile::fits(image))
+        return false;
+    if (image.bitsAllocated == 16)
+        return dicomPart_->writeU16Array(pixels, frameValues);
+    // An 8-bit camera's values fit in bytes unchanged.
+    narrowed_.resize(frameValues);
+    for (size_t i = 0; i < frameValues; ++i)
+        narrowed_[i] = static_cast<uint8_t>(pixels[i]);
+    return dicomPart_->writeBytes(narrowed_.data(), narrowed_.size());
+}
+
 bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
 {
     const uint16_t* pixels = frame.pixels.data();
+    const OmeXml::Plane plane = notePlane(frame);
     switch (kind) {
     case FileKind::Tiff: {
         const std::string name = fileNameFor(frame.index);
         const uint64_t bytes = static_cast<uint64_t>(frameValues) * 2u + TiffFile::kPageOverhead;
         TiffFile file(name, bytes > options.bigTiffThreshold);
-        TiffFile::Page page;
-        page.width = format.width;
-        page.height = format.height;
-        page.pixels = pixels;
-        const bool done = file.writePage(page) && file.close();
+        const bool done = writeTiffPage(file, pixels, omeDocument({plane}), 0, previousTime_) && file.close();
         if (!done)
             std::remove(name.c_str());
         return done;
     }
     case FileKind::MultiTiff: {
-        TiffFile::Page page;
-        page.width = format.width;
-        page.height = format.height;
-        page.pixels = pixels;
-        return multiTiff_->writePage(page);
+        planes_.push_back(plane);
+        if (multiTiff_->pageCount() > 0)
+            return writeTiffPage(*multiTiff_, pixels, std::string(), 0, previousTime_);
+        // The first page holds the description; it keeps room for the final one, which
+        // closeFiles() writes once the pages on disk are known.
+        const uint64_t room = std::min(OmeXml::boundFor(facts, std::max<uint64_t>(expectedCount, 1)),
+                                       kMaxDescriptionRoom);
+        return writeTiffPage(*multiTiff_, pixels, omeDocument(planes_), room, previousTime_);
     }
     case FileKind::VykRaw:
         return raw_->append(pixels, frame.hasMetadata ? frame.metadata.data() : nullptr,
@@ -342,12 +443,11 @@ bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
         return B16File::write(fileNameFor(frame.index), format.width, format.height,
                               format.bitDepth, pixels);
     case FileKind::Dicom:
-        return DicomFile::write(fileNameFor(frame.index), dicomMono16(format, 1), pixels,
-                                series_, static_cast<uint32_t>(frame.index + 1));
+        return DicomFile::write(fileNameFor(frame.index), dicomMono(format, 1, false), pixels, series_,
+                                static_cast<uint32_t>(frame.index + 1),
+                                dicomAcquisition(previousTime_, plane.exposureS));
     case FileKind::MultiDicom:
-        // Native DICOM pixel data has a 32-bit length: a frame beyond it cannot be stored.
-        if (!DicomFile::fits(dicomMono16(format, static_cast<uint32_t>(dicomPartFrames_ + 1)))
-            || !dicomPart_->writeU16Array(pixels, frameValues))
+        if (!writeDicomPart(pixels))
             return false;
         ++dicomPartFrames_;
         return true;
@@ -359,21 +459,33 @@ bool FileSequenceWriter::Impl::closeFiles()
 {
     switch (kind) {
     case FileKind::MultiTiff: {
-        const bool empty = multiTiff_->pageCount() == 0;
-        const bool closed = multiTiff_->close();
-        if (empty)
+        const uint32_t pages = multiTiff_->pageCount();
+        if (pages == 0) {
+            multiTiff_->close();
             std::remove(path.c_str());
-        return closed || empty;
+            return true;
+        }
+        // The description states exactly the pages on disk, also when a failed page ended
+        // the recording early.
+        planes_.resize(pages);
+        return multiTiff_->closeWithDescription(omeDocument(planes_));
     }
     case FileKind::VykRaw:
         return raw_->finish();
     case FileKind::MultiDicom: {
+        // Byte pixel data of odd length ends in a pad byte, which the part file supplies.
+        const DicomFile::Image image = dicomMono(format, static_cast<uint32_t>(dicomPartFrames_), true);
+        const uint8_t pad = 0;
+        if (dicomPartFrames_ > 0 && (DicomFile::pixelBytes(image) & 1u) != 0)
+            dicomPart_->writeBytes(&pad, 1);
         bool done = dicomPart_->close() || !writing_;
         if (dicomPartFrames_ > 0) {
             // The frames that reached the part file completely go into the DICOM file,
             // also after a failed write, so that what the written count says is there.
-            done = DicomFile::writeFromRawFile(path, dicomMono16(format, static_cast<uint32_t>(dicomPartFrames_)),
-                                               dicomPartPath(), 0, series_, 1) && done;
+            DicomFile::Acquisition acquisition = dicomAcquisition(firstTime_, firstExposureS_);
+            acquisition.frameTimesMs = incrementsMs_;
+            acquisition.frameTimesMs.resize(dicomPartFrames_);
+            done = DicomFile::writeFromRawFile(path, image, dicomPartPath(), 0, series_, 1, acquisition) && done;
         }
         std::remove(dicomPartPath().c_str());
         return done;
@@ -405,7 +517,14 @@ FileSequenceWriter::FileSequenceWriter(FileKind kind, const std::string& path, F
 FileSequenceWriter::FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
                                        uint32_t expectedCount, uint32_t bufferFrames,
                                        const FileWriterOptions& options)
-    : d(std::make_unique<Impl>(kind, path, format, expectedCount, bufferFrames, options))
+    : FileSequenceWriter(kind, path, format, expectedCount, bufferFrames, options, AcquisitionFacts{})
+{
+}
+
+FileSequenceWriter::FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
+                                       uint32_t expectedCount, uint32_t bufferFrames,
+                                       const FileWriterOptions& options, const AcquisitionFacts& facts)
+    : d(std::make_unique<Impl>(kind, path, format, expectedCount, bufferFrames, options, facts))
 {
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "AcquisitionFacts.h"
+
 namespace vyksim {
 
 // The recorder's file types, numbered as the recorder's type word for file mode.
@@ -42,6 +44,10 @@ struct FileWriterOptions {
 // "_" and i + 1 in at least six decimal digits inserted before the suffix:
 // "dir/name.tif" -> "dir/name_000001.tif", "dir/name_000002.tif", ... A path without
 // suffix gets the kind's own (".tif", ".b16", ".dcm").
+// Every TIFF carries an OME-XML description (docs/file-formats.md) and every DICOM file
+// the acquisition facts: the camera from AcquisitionFacts, and per frame its time (the
+// camera's time stamp or metadata, else the moment push() took it) and its exposure (the
+// frame's metadata, else the facts' exposure).
 // MultiTiff and MultiDicom leave no file when no frame was written (neither format can
 // hold zero images). MultiDicom collects the pixels in "<path>.frames.part" next to the
 // target and builds the DICOM file from it in finish(); the part file is then removed.
@@ -61,6 +67,10 @@ public:
     FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
                        uint32_t expectedCount, uint32_t bufferFrames,
                        const FileWriterOptions& options);
+    // The same with the camera's facts for the files' metadata.
+    FileSequenceWriter(FileKind kind, const std::string& path, FileFrameFormat format,
+                       uint32_t expectedCount, uint32_t bufferFrames,
+                       const FileWriterOptions& options, const AcquisitionFacts& facts);
     ~FileSequenceWriter(); // finishes
 
     // Queues one frame (width*height values) with its optional 69-byte metadata and

@@ -25,6 +25,27 @@ bool readUnsigned(std::FILE* file, uint64_t offset, std::size_t size, uint64_t& 
     return true;
 }
 
+// Writes the low size bytes (4 or 8) of value at offset, in host byte order.
+bool writeUnsigned(std::FILE* file, uint64_t offset, std::size_t size, uint64_t value)
+{
+    const uint32_t value32 = static_cast<uint32_t>(value);
+    const void* source = size == 4 ? static_cast<const void*>(&value32) : static_cast<const void*>(&value);
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 && std::fwrite(source, size, 1, file) == 1;
+}
+
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Layout of the directories of a classic TIFF or a BigTIFF.
+struct DirectoryLayout {
+    explicit DirectoryLayout(bool bigTiff)
+        : offsetSize(bigTiff ? 8 : 4), countSize(bigTiff ? 8 : 2), entrySize(bigTiff ? 20 : 12),
+          firstOffsetAt(bigTiff ? 8 : 4) {}
+    std::size_t offsetSize; // bytes of a file offset and of an entry's count
+    std::size_t countSize;  // bytes of a directory's entry count
+    uint64_t entrySize;     // bytes of one entry: tag, type, count, value or offset
+    uint64_t firstOffsetAt; // where the header keeps the first directory's offset
+};
+
 }  // namespace
 
 TiffFile::TiffFile(const std::string& path, bool bigTiff)
@@ -57,6 +78,19 @@ bool TiffFile::writePage(const Page& page)
         && TIFFSetField(tiff_, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT)
         && TIFFSetField(tiff_, TIFFTAG_ROWSPERSTRIP, page.height)
         && TIFFSetField(tiff_, TIFFTAG_SOFTWARE, "Rastel");
+    if (good && page.dateTime != nullptr)
+        good = TIFFSetField(tiff_, TIFFTAG_DATETIME, page.dateTime);
+    if (good && page.model != nullptr)
+        good = TIFFSetField(tiff_, TIFFTAG_MODEL, page.model);
+    if (good && page.description != nullptr) {
+        std::string description(page.description);
+        if (description.size() < page.descriptionRoom)
+            description.resize(page.descriptionRoom, ' ');
+        good = TIFFSetField(tiff_, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
+    } else if (good) {
+        // libtiff keeps a field set for one page for the next: a page without text has none.
+        TIFFUnsetField(tiff_, TIFFTAG_IMAGEDESCRIPTION);
+    }
     if (good && page.samplesPerPixel == 4) {
         // The fourth sample is unassociated alpha, as BGRA/RGBA buffers carry it.
         const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
@@ -89,21 +123,70 @@ bool TiffFile::close()
     return flushed && !failed_;
 }
 
+bool TiffFile::closeWithDescription(const std::string& text)
+{
+    const bool closed = close();
+    return pages_ > 0 && replaceDescription(text) && closed;
+}
+
+bool TiffFile::replaceDescription(const std::string& text) const
+{
+    const FileHandle file(std::fopen(path_.c_str(), "r+b"), &std::fclose);
+    if (!file)
+        return false;
+    const DirectoryLayout layout(bigTiff_);
+    uint64_t directory = 0, entries = 0;
+    if (!readUnsigned(file.get(), layout.firstOffsetAt, layout.offsetSize, directory)
+        || !readUnsigned(file.get(), directory, layout.countSize, entries))
+        return false;
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint64_t entry = directory + layout.countSize + i * layout.entrySize;
+        uint64_t tag = 0, count = 0, offset = 0;
+        if (!readUnsigned(file.get(), entry, 2, tag))
+            return false;
+        if (tag != TIFFTAG_IMAGEDESCRIPTION)
+            continue;
+        const uint64_t countAt = entry + 4;
+        const uint64_t offsetAt = countAt + layout.offsetSize;
+        if (!readUnsigned(file.get(), countAt, layout.offsetSize, count)
+            || !readUnsigned(file.get(), offsetAt, layout.offsetSize, offset))
+            return false;
+        const uint64_t needed = text.size() + 1; // with the terminating NUL
+        if (count <= layout.offsetSize)
+            return false; // a text kept inside the entry left no room to grow
+        if (needed > count) {
+            // No room: the text goes to the end of the file (classic TIFF offsets are 32-bit).
+            if (fseeko(file.get(), 0, SEEK_END) != 0)
+                return false;
+            offset = static_cast<uint64_t>(ftello(file.get()));
+            offset += offset & 1; // TIFF values start on a word boundary
+            if (!bigTiff_ && offset + needed > 0xFFFFFFFFull)
+                return false;
+        }
+        return fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) == 0
+            && std::fwrite(text.c_str(), needed, 1, file.get()) == 1
+            && writeUnsigned(file.get(), countAt, layout.offsetSize, needed)
+            && writeUnsigned(file.get(), offsetAt, layout.offsetSize, offset) && std::fflush(file.get()) == 0;
+    }
+    return false;
+}
+
 bool TiffFile::endChainAfterGoodPages() const
 {
     if (pages_ == 0)
         return false; // nothing readable to keep
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "r+b"), &std::fclose);
+    const FileHandle file(std::fopen(path_.c_str(), "r+b"), &std::fclose);
     if (!file)
         return false;
     // Header: the first directory's offset after the byte order and version (and, in
     // BigTIFF, the offset size and padding). A directory: its entry count, the entries, and
     // the next directory's offset.
-    const std::size_t offsetSize = bigTiff_ ? 8 : 4;
-    const std::size_t countSize = bigTiff_ ? 8 : 2;
-    const uint64_t entrySize = bigTiff_ ? 20 : 12;
+    const DirectoryLayout layout(bigTiff_);
+    const std::size_t offsetSize = layout.offsetSize;
+    const std::size_t countSize = layout.countSize;
+    const uint64_t entrySize = layout.entrySize;
     uint64_t directory = 0;
-    if (!readUnsigned(file.get(), bigTiff_ ? 8 : 4, offsetSize, directory))
+    if (!readUnsigned(file.get(), layout.firstOffsetAt, offsetSize, directory))
         return false;
     for (uint32_t page = 1;; ++page) {
         uint64_t entries = 0;

@@ -1,4 +1,5 @@
-// A TIFF file written page by page with libtiff: uncompressed, one strip per page.
+// A TIFF file written page by page with libtiff: uncompressed, one strip per page, with
+// the text tags (description, date, camera model) that carry an image's acquisition facts.
 #ifndef VYK_TIFF_FILE_H
 #define VYK_TIFF_FILE_H
 
@@ -20,6 +21,12 @@ public:
         uint16_t samplesPerPixel = 1; // 1 grayscale, 3 RGB, 4 RGB plus alpha
         uint16_t bitsPerSample = 16;  // 8 or 16
         const void* pixels = nullptr; // width*height*samplesPerPixel samples
+        const char* dateTime = nullptr;    // DateTime "YYYY:MM:DD HH:MM:SS"; null: none
+        const char* model = nullptr;       // Model (the camera's name); null: none
+        const char* description = nullptr; // ImageDescription; null: none
+        // Bytes the description occupies in the file at least (padded with spaces), so
+        // that closeWithDescription() can put a longer final text in its place.
+        uint64_t descriptionRoom = 0;
     };
 
     // Creates (truncates) path, as BigTIFF when bigTiff is set; check ok() afterwards.
@@ -39,11 +46,18 @@ public:
     uint32_t pageCount() const { return pages_; }
     // Closes the file; false when anything failed since opening.
     bool close();
+    // Closes the file and then replaces the first page's description with text: in the
+    // room the first page reserved when it fits, else appended at the end of the file. A
+    // file with a failed page gets it after its chain was ended at the last good page.
+    // False when the close or the replacement failed (or no page was written).
+    bool closeWithDescription(const std::string& text);
 
 private:
     // Ends the directory chain after the pages written: a page that failed half-way may
     // have linked a directory that never reached the disk.
     bool endChainAfterGoodPages() const;
+    // Puts text in place of the first page's ImageDescription (see closeWithDescription).
+    bool replaceDescription(const std::string& text) const;
 
     std::string path_;     // the file, reopened to end its chain after a failure
     bool bigTiff_ = false; // BigTIFF layout (64-bit offsets)

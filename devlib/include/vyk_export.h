@@ -31,6 +31,8 @@ extern "C" {
  *   fileName    the file to write, 8-bit string; its suffix selects the file type
  *   flag        must be 1 (reserved)
  *   metadata    the image's 69-byte metadata block, or NULL. A ".raw" file keeps it whole;
+ *               its capture time, exposure and camera serial go into the TIFF and DICOM
+ *               metadata;
  *               its bit resolution (byte 48) becomes the significant bits stored by
  *               ".b16", ".raw" and ".dcm" (BitsStored) files when it fits the samples.
  * Failures: VYK_ERR_NULL_POINTER (data or fileName missing), VYK_ERR_INVALID_ARGUMENT
@@ -41,6 +43,25 @@ int32_t VYK_RecorderExportImage(const void* data, uint32_t width, uint16_t heigh
                                 const char* layout, int32_t colourOrder,
                                 const char* fileName, int32_t flag,
                                 const uint8_t* metadata);
+
+/* What is known about the camera and the moment of an exported image, for the file's
+ * metadata (OME-XML, Model and DateTime in TIFF; the acquisition attributes in DICOM). */
+typedef struct {
+    const char* cameraName;    /* the camera's name, or NULL */
+    uint32_t serial;           /* the camera's serial number; 0: take it from the metadata block */
+    uint16_t bitResolution;    /* the camera's significant bits; 0: unknown. The metadata
+                                * block's bit resolution wins over it. */
+    double exposureS;          /* exposure in seconds; NaN: unknown. The metadata block's
+                                * exposure wins over it. */
+    const uint8_t* timestamp;  /* the image's 22-byte time-stamp block, or NULL */
+} VYK_ExportFacts;
+
+/* VYK_RecorderExportImage with the camera's facts (facts may be NULL). The image's time is
+ * its time stamp, else the capture time of its metadata block, else the moment of export. */
+int32_t VYK_RecorderExportImageWithFacts(const void* data, uint32_t width, uint16_t height,
+                                         const char* layout, int32_t colourOrder,
+                                         const char* fileName, int32_t flag,
+                                         const uint8_t* metadata, const VYK_ExportFacts* facts);
 
 #ifdef __cplusplus
 }

@@ -332,15 +332,14 @@ int32_t Recorder::start()
 #ifdef VYK_RECORDER_HAVE_FILES
     std::shared_ptr<vyksim::FileSequenceWriter> writer;
     if (mode_ == VYK_RECORDER_MODE_FILE) {
+        const vyksim::AcquisitionFacts facts = cameraFacts();
         std::lock_guard<std::mutex> guard(lock_);
         const vyksim::FileFrameFormat format{width_, height_, bitDepth_};
         try {
             const uint32_t buffer = writerBufferFrames(FrameStore::bytesFor(1, width_, height_));
-            writer = writerOptions_
-                         ? std::make_shared<vyksim::FileSequenceWriter>(vyksim::FileKind(type_), filePath_, format,
-                                                                        imageCount_, buffer, *writerOptions_)
-                         : std::make_shared<vyksim::FileSequenceWriter>(vyksim::FileKind(type_), filePath_, format,
-                                                                        imageCount_, buffer);
+            writer = std::make_shared<vyksim::FileSequenceWriter>(
+                vyksim::FileKind(type_), filePath_, format, imageCount_, buffer,
+                writerOptions_ ? *writerOptions_ : vyksim::FileWriterOptions{}, facts);
         } catch (const std::exception&) {
             RecorderRegistry::releaseCamera(camera_, this);
             return VYK_ERR_FILE_IO;
@@ -597,6 +596,25 @@ void Recorder::workerLoop()
         }
     }
 }
+
+#ifdef VYK_RECORDER_HAVE_FILES
+vyksim::AcquisitionFacts Recorder::cameraFacts()
+{
+    vyksim::AcquisitionFacts facts;
+    char name[260] = {};
+    if (!VYK_FAILED(VYK_GetCameraName(camera_, name, sizeof name - 1)))
+        facts.cameraName = name;
+    VYK_CameraType type{};
+    type.wSize = sizeof type;
+    if (!VYK_FAILED(VYK_GetCameraType(camera_, &type)))
+        facts.serial = type.dwSerialNumber;
+    uint32_t delay = 0, exposure = 0;
+    uint16_t delayBase = 0, exposureBase = 0;
+    if (!VYK_FAILED(VYK_GetDelayExposureTime(camera_, &delay, &exposure, &delayBase, &exposureBase)))
+        facts.exposureS = toSeconds(exposure, exposureBase);
+    return facts;
+}
+#endif
 
 void Recorder::adjustExposure(double level)
 {

@@ -21,6 +21,7 @@
 namespace vyksim {
 class FileSequenceWriter;
 struct FileWriterOptions;
+struct AcquisitionFacts;
 }
 
 namespace vykrec {
@@ -87,6 +88,7 @@ private:
     void workerLoop();                            // worker thread
     void shutdownCamera();                        // removes the sink, switches recording off
     int32_t finishFiles();                        // closes the files; the writer's error status
+    vyksim::AcquisitionFacts cameraFacts();       // the camera's name, serial and exposure now
     void adjustExposure(double level);            // worker: one auto-exposure step
     void noteError(int32_t code);                 // keeps the first failure; lock_ held
     int32_t readFormat();                         // camera's image size into width_ etc.; lock_ held

@@ -10,6 +10,7 @@
 #include "AcquisitionFixture.h"
 #include "acquisition/ImageExport.h"
 #include "camera/CameraException.h"
+#include "tests/support/FileMetadataCheck.h"
 
 namespace {
 
@@ -203,3 +204,45 @@ TEST(ImageExport, FreeFileNameSkipsExistingFiles) {
 }
 
 }  // namespace
+
+// Images saved from the GUI's export path carry the camera's facts: OME-XML with the
+// camera's name, serial, bit resolution and exposure in TIFF, and DICOM files that pass
+// dciodvfy with the same facts; the pixels are the recorded ones.
+TEST_F(AcquisitionTest, SavedImagesCarryTheCameraFacts) {
+  const DWORD serial = 7210;
+  nlohmann::json twelveBit = smallCamera(serial);
+  twelveBit["sensor"]["bits"] = 12;
+  useCameras(twelveBit);
+  auto camera = open(serial, 0.0005);
+  CameraAcquisition acquisition(camera);
+  camera->record(3, RecordMode::Sequence);
+
+  filecheck::Expected expected;
+  expected.cameraName = camera->getName();
+  expected.serial = serial;
+  expected.exposureS = 0.0005;
+  ASSERT_FALSE(expected.cameraName.empty());
+  for (const DataFormat format : {DataFormat::Mono16, DataFormat::Mono8}) {
+    const bool words = format == DataFormat::Mono16;
+    SCOPED_TRACE(words ? "Mono16" : "Mono8");
+    vyk::Image direct;
+    camera->image(direct, 1, format);
+    expected.significantBits = words ? 12 : 8;
+    expected.pages = {words ? filecheck::bytesOf(direct.data16()) : std::vector<uint8_t>()};
+    if (!words) {
+      // Mono8 rows are padded to a multiple of 4 in memory; files hold the packed rows.
+      const uint64_t width = direct.width(), padded = (width + 3) / 4 * 4;
+      const std::vector<uint8_t>& bytes = direct.data8().size() >= padded * direct.height() ? direct.data8()
+                                                                                             : direct.rawData8();
+      const uint64_t stride = bytes.size() / direct.height();
+      for (uint64_t row = 0; row < direct.height(); ++row)
+        expected.pages[0].insert(expected.pages[0].end(), bytes.begin() + row * stride,
+                                 bytes.begin() + row * stride + width);
+    }
+    const std::string stem = (dir_ / (words ? "facts16" : "facts8")).string();
+    const QString tif = acquisition.saveImage(QString::fromStdString(stem + ".tif"), 1, format);
+    const QString dcm = acquisition.saveImage(QString::fromStdString(stem + ".dcm"), 1, format);
+    EXPECT_TRUE(filecheck::isOmeTiff(tif.toStdString(), expected));
+    EXPECT_TRUE(filecheck::isDicom(dcm.toStdString(), false, expected));
+  }
+}

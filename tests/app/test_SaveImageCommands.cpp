@@ -5,6 +5,7 @@
 
 #include "test_CommandsFixture.h"
 
+#include "tests/support/FileMetadataCheck.h"
 #include "widgets/SaveImageFileDialog.h"
 
 #include <QComboBox>
@@ -167,6 +168,17 @@ TEST_F(CommandsTest, SaveAllImagesReadBackAsTiffAndDicom)
     const QString dump = run(QStringLiteral("dcmdump"), {folder.filePath(dicoms.first())});
     EXPECT_TRUE(dump.contains(QStringLiteral("(0028,0010) US 48"))) << dump.toStdString();
     EXPECT_TRUE(dump.contains(QStringLiteral("(0028,0011) US 64"))) << dump.toStdString();
+
+    // Every saved file names the camera; the TIFF files' planes are OME-XML, the DICOM files
+    // pass dciodvfy.
+    filecheck::Expected expected;
+    expected.cameraName = cameras_.at(11)->getName();
+    expected.serial = 11;
+    expected.exposureS = cameras_.at(11)->getConfiguration().exposure_time_s;
+    for (const QString& tiff : tiffs)
+        EXPECT_TRUE(filecheck::isOmeTiff(folder.filePath(tiff).toStdString(), expected));
+    for (const QString& dicom : dicoms)
+        EXPECT_TRUE(filecheck::isDicom(folder.filePath(dicom).toStdString(), false, expected));
     // The progress widgets and the shortcut are gone.
     EXPECT_EQ(host_->findChildren<QShortcut*>().size(), 0);
 }

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/FileMetadataCheck.h"
 #include "vyk_recorder.h"
 
 using vyk::Camera;
@@ -92,7 +93,8 @@ std::vector<FileImage> readDicom(const std::filesystem::path& path) {
   EXPECT_TRUE(data->findAndGetUint16(DCM_BitsStored, bitsStored).good());
   EXPECT_TRUE(data->findAndGetUint16(DCM_BitsAllocated, bitsAllocated).good());
   EXPECT_TRUE(data->findAndGetOFString(DCM_PhotometricInterpretation, photometric).good());
-  data->findAndGetSint32(DCM_NumberOfFrames, count);
+  // A single-frame Secondary Capture file has no NumberOfFrames: it holds one frame.
+  if (data->findAndGetSint32(DCM_NumberOfFrames, count).bad()) count = 1;
   EXPECT_EQ(bitsAllocated, 16);
   EXPECT_EQ(photometric, "MONOCHROME2");
   const Uint16* pixels = nullptr;
@@ -312,4 +314,42 @@ TEST_F(CameraFileTest, MemoryLinesFollowTheCapacityTheRecorderReports) {
   EXPECT_EQ(linesFor(capacity * 4ull / 10), "");
   EXPECT_EQ(linesFor(capacity * 12ull / 10),
             "Not enough space for your application.\nReqired number of images get adapted to max possible.\n");
+}
+
+// Every TIFF and DICOM kind says which camera took its images, when and with what exposure;
+// the DICOM files pass the standard's checker and the pixels are the recorded ones.
+TEST_F(CameraFileTest, TiffAndDicomFilesCarryTheAcquisitionFacts) {
+  useCameras({twelveBitCamera(1001)});
+  Camera camera(InterfaceType::Any, 1001);
+  prepare(camera);
+  filecheck::Expected expected;
+  expected.cameraName = camera.getName();
+  expected.serial = 1001;
+  expected.significantBits = 12;
+  expected.exposureS = camera.getConfiguration().exposure_time_s;
+  ASSERT_FALSE(expected.cameraName.empty());
+  const auto pagesOf = [](const std::vector<Image>& images) {
+    std::vector<std::vector<uint8_t>> pages;
+    for (const Image& image : images) pages.push_back(filecheck::bytesOf(image.rawData16()));
+    return pages;
+  };
+
+  expected.pages = pagesOf(recordInto(camera, RecordMode::Multitif, dir_ / "facts.tif"));
+  EXPECT_TRUE(filecheck::isOmeTiff((dir_ / "facts.tif").string(), expected));
+  expected.pages = pagesOf(recordInto(camera, RecordMode::Multidicom, dir_ / "facts.dcm"));
+  EXPECT_TRUE(filecheck::isDicom((dir_ / "facts.dcm").string(), true, expected));
+
+  const std::vector<Image> tiffs = recordInto(camera, RecordMode::Tif, dir_ / "one.tif");
+  const std::vector<Image> dicoms = recordInto(camera, RecordMode::Dicom, dir_ / "one.dcm");
+  double previous = -1.0;
+  for (int i = 0; i < kImages; ++i) {
+    expected.pages = pagesOf({tiffs[i]});
+    const std::string tiff = numbered(dir_, "one", i + 1, ".tif").string();
+    EXPECT_TRUE(filecheck::isOmeTiff(tiff, expected)) << "image " << i;
+    const double deltaT = filecheck::readOmeTiff(tiff).planes.at(0).deltaT;
+    EXPECT_GT(deltaT, previous) << "image " << i << " is not later than the one before";
+    previous = deltaT;
+    expected.pages = pagesOf({dicoms[i]});
+    EXPECT_TRUE(filecheck::isDicom(numbered(dir_, "one", i + 1, ".dcm").string(), false, expected)) << "image " << i;
+  }
 }

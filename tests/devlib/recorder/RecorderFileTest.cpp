@@ -117,8 +117,10 @@ std::vector<Image> readDicom(const std::string& path, uint32_t width, uint32_t h
     EXPECT_EQ(rows, height);
     EXPECT_EQ(columns, width);
     EXPECT_EQ(bits, 16);
+    // A single-frame Secondary Capture file has no NumberOfFrames: it holds one frame.
     Sint32 count = 1;
-    data->findAndGetSint32(DCM_NumberOfFrames, count);
+    if (data->findAndGetSint32(DCM_NumberOfFrames, count).bad())
+        count = 1;
     const Uint16* pixels = nullptr;
     unsigned long values = 0;
     if (data->findAndGetUint16Array(DCM_PixelData, pixels, &values).bad())
