@@ -10,7 +10,8 @@ from .errors import RastelError
 class RemoteDevice:
     """A device on a server port. A heartbeat thread tells the server every heartbeat_s seconds
     that the client is alive (a silent client loses the device and its recording after three
-    periods); close() ends it and releases the device. Use it as a context manager."""
+    periods); close() ends it and releases the device. Use it as a context manager: without
+    close() the heartbeat (a daemon thread) keeps the device reserved until the interpreter exits."""
 
     def __init__(self, host, port, token=None, token_file=None, heartbeat_s=2.0, timeout_s=300.0):
         if token is None and token_file is not None:
@@ -69,8 +70,3 @@ class RemoteDevice:
     def __exit__(self, *exc):
         self.close()
         return False
-
-    def __del__(self):
-        # A forgotten close() must not leave the heartbeat running for ever.
-        if hasattr(self, "_closing"):
-            self._closing.set()

@@ -56,7 +56,7 @@ void RemoteTest::TearDown() {
   std::filesystem::remove_all(_folder, ignored);
 }
 
-void RemoteTest::startServer(uint32_t heartbeatMs) {
+void RemoteTest::startServer(uint32_t heartbeatMs, const std::function<void(devserver::ServerOptions&)>& adjust) {
   devserver::ServerOptions options;
   options.basePort = 0;
   options.discoveryPort = 0;
@@ -66,6 +66,7 @@ void RemoteTest::startServer(uint32_t heartbeatMs) {
   options.dxrStorageMiB = 1;
   options.lightSources = false;
   options.logLevel = devserver::LogLevel::Error;
+  if (adjust) adjust(options);
   _server = std::make_unique<devserver::DeviceServer>(options);
   _server->start();
 }
