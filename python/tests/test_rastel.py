@@ -95,9 +95,10 @@ def test_running_recording_trigger_and_stop(camera):
     camera.record(8, mode="ring_buffer")
     assert camera.is_recording()
     camera.wait_for_first_image(timeout_s=10)
+    assert camera.image().shape == (48, 64)
+    # "New" means newer than the image fetched last.
     camera.wait_for_new_image(timeout_s=10)
     assert camera.recorded_count() >= 2
-    assert camera.image().shape == (48, 64)
     assert not camera.trigger(), "trigger mode auto takes no software trigger"
     camera.stop()
     assert not camera.is_recording()
