@@ -2,11 +2,13 @@
 
 #include "CameraSelectionDialog.h"
 #include "Logging.h"
+#include "RemoteToken.h"
 #include "StatusReporter.h"
 
 #include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
 #include "camera/Discovery.h"
+#include "camera/RemoteAccess.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -126,9 +128,10 @@ void CameraScanner::addRemote(CameraMap& cameras, const std::vector<vyk::DeviceE
     CameraSelectionDialog dialog(freeEntries, dialogParent_);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    const std::string token = RemoteToken::configured();
     for (const vyk::DeviceEntry& entry : dialog.selectedEntries()) {
         try {
-            auto remote = std::make_unique<vyk::RemoteCamera>(entry.ip, entry.port, kHeartbeatMs);
+            auto remote = std::make_unique<vyk::RemoteCamera>(entry.ip, entry.port, kHeartbeatMs, token);
             const DWORD serial = remote->getSerial();
             if (cameras.count(serial) != 0)
                 continue; // the unique_ptr releases it, so its server offers it as free again
@@ -136,10 +139,22 @@ void CameraScanner::addRemote(CameraMap& cameras, const std::vector<vyk::DeviceE
             cameras[serial] = std::make_shared<vyk::AnyCamera>(std::move(remote));
             qInfo() << "Added remote camera: " << QString::fromStdString(entry.ip) << ":" << entry.port
                     << " Serial: " << serial;
+        } catch (const vyk::CameraException& e) {
+            qInfo() << "Failed to create remote camera at " << address(entry);
+            if (e.code() == vyk::kRefusedCode)
+                showRefusal(e);
         } catch (const std::exception&) {
             qInfo() << "Failed to create remote camera at " << address(entry);
         }
     }
+}
+
+void CameraScanner::showRefusal(const vyk::CameraException& refusal)
+{
+    // A refused token is the user's to mend (Camera Setup or RASTEL_TOKEN), so it is shown,
+    // not only logged like a server that is down.
+    qCritical() << "Remote camera refused: " << refusal.what();
+    QMessageBox::warning(dialogParent_, QStringLiteral("Remote Camera"), QString::fromUtf8(refusal.what()));
 }
 
 bool CameraScanner::askRemoteUsage(const QString& mode, QWidget* parent)

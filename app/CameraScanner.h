@@ -14,6 +14,9 @@
 #include <vector>
 
 class StatusReporter;
+namespace vyk {
+class CameraException;
+}
 
 class CameraScanner {
 public:
@@ -42,6 +45,7 @@ private:
     void scanLocal(CameraMap& cameras);
     void addRemote(CameraMap& cameras, const std::vector<vyk::DeviceEntry>& freeEntries);
     static std::vector<vyk::DeviceEntry> discoverFree();
+    void showRefusal(const vyk::CameraException& refusal);
 
     QPointer<QWidget> dialogParent_; // the main window
     StatusReporter* status_;         // owned by the main window

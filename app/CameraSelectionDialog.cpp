@@ -16,6 +16,17 @@ QTableWidgetItem* readOnlyItem(const QString& text)
     return item;
 }
 
+// The "Device" cell: the device type, marked when its server demands a token.
+QTableWidgetItem* deviceItem(const vyk::DeviceEntry& entry)
+{
+    QTableWidgetItem* item = readOnlyItem(QString::fromStdString(entry.type));
+    if (entry.tokenRequired) {
+        item->setText(item->text() + QStringLiteral(" (token required)"));
+        item->setToolTip(QStringLiteral("The server demands a token: enter it in Camera Setup or set RASTEL_TOKEN"));
+    }
+    return item;
+}
+
 // The "Use" cell: a centred check box without margins inside a holder widget.
 QWidget* useCell(QWidget* parent)
 {
@@ -50,7 +61,7 @@ CameraSelectionDialog::CameraSelectionDialog(const std::vector<vyk::DeviceEntry>
         table_->setCellWidget(row, 0, useCell(table_));
         table_->setItem(row, 1, readOnlyItem(QString::fromStdString(entry.ip)));
         table_->setItem(row, 2, readOnlyItem(QString::number(entry.port)));
-        table_->setItem(row, 3, readOnlyItem(QString::fromStdString(entry.type)));
+        table_->setItem(row, 3, deviceItem(entry));
         table_->setItem(row, 4, readOnlyItem(QString::number(entry.serial)));
         table_->setItem(row, 5, readOnlyItem(QString::fromStdString(entry.name)));
     }

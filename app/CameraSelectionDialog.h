@@ -12,7 +12,8 @@ class QTableWidget;
 class CameraSelectionDialog : public QDialog {
     Q_OBJECT
 public:
-    // One row per entry, in the given order, with an unticked "Use" box.
+    // One row per entry, in the given order, with an unticked "Use" box; the "Device" cell of
+    // an entry whose server demands a token says "(token required)".
     explicit CameraSelectionDialog(const std::vector<vyk::DeviceEntry>& entries, QWidget* parent = nullptr);
 
     // The entries whose "Use" box is ticked, in row order.

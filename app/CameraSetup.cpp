@@ -1,8 +1,11 @@
 #include "CameraSetup.h"
 
+#include "RemoteToken.h"
+
 #include <QComboBox>
 #include <QDebug>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -19,6 +22,23 @@ QString depthOfFlag(uint32_t flag)
     case 0x10: return QStringLiteral("8");
     default: return QString::number(flag);
     }
+}
+
+// The "Remote Access" / "Token" row: the stored token, hidden like a password, since device
+// servers started with --token-file refuse requests without it.
+QLineEdit* addTokenRow(QTreeWidget* tree)
+{
+    auto* access = new QTreeWidgetItem(tree);
+    access->setText(0, QStringLiteral("Remote Access"));
+    auto* row = new QTreeWidgetItem(access);
+    row->setText(0, QStringLiteral("Token"));
+    auto* edit = new QLineEdit(RemoteToken::stored(), tree);
+    edit->setObjectName(QStringLiteral("Token"));
+    edit->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    edit->setPlaceholderText(QStringLiteral("none"));
+    edit->setToolTip(QStringLiteral("Sent to device servers that demand a token; RASTEL_TOKEN overrides it"));
+    tree->setItemWidget(row, 1, edit);
+    return edit;
 }
 
 } // namespace
@@ -48,10 +68,12 @@ CameraSetup::CameraSetup(const vyk::Configuration& configuration, const vyk::Des
         tree_->setItemWidget(row, 1, pixelFormatBox_);
         connect(pixelFormatBox_, qOverload<int>(&QComboBox::currentIndexChanged), this, &CameraSetup::onComboChanged);
     }
+    tokenEdit_ = addTokenRow(tree_);
     tree_->expandAll();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(this, &QDialog::accepted, this, [this] { RemoteToken::store(tokenEdit_->text().trimmed()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);

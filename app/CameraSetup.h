@@ -7,13 +7,15 @@
 #include <QDialog>
 
 class QComboBox;
+class QLineEdit;
 class QTreeWidget;
 
 class CameraSetup : public QDialog {
     Q_OBJECT
 public:
     // Works on a copy of configuration; the "Pixelformat" row appears only when the
-    // description offers at least two pixel formats.
+    // description offers at least two pixel formats. The "Remote Access" row edits the token
+    // for device servers, kept in the settings file when the dialog is accepted.
     CameraSetup(const vyk::Configuration& configuration, const vyk::Description& description,
                 QWidget* parent = nullptr);
 
@@ -23,6 +25,8 @@ public:
     // The tree and the pixel-format box (null without the row), for tests.
     QTreeWidget* tree() const { return tree_; }
     QComboBox* pixelFormatBox() const { return pixelFormatBox_; }
+    // The token field, for tests.
+    QLineEdit* tokenEdit() const { return tokenEdit_; }
 
 public slots:
     // Stores the flag of entry index as the pixel format.
@@ -32,4 +36,5 @@ private:
     vyk::Configuration configuration_;
     QTreeWidget* tree_;                  // child
     QComboBox* pixelFormatBox_ = nullptr; // child of tree_, or null
+    QLineEdit* tokenEdit_ = nullptr;      // child of tree_
 };

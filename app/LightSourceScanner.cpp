@@ -2,6 +2,7 @@
 
 #include "CameraScanner.h"
 #include "Logging.h"
+#include "RemoteToken.h"
 #include "StatusReporter.h"
 
 #include "lightsource/lsx/AnyLumra.h"
@@ -75,11 +76,12 @@ void LightSourceScanner::scanRemote(LumraMap& lumras)
         qWarning() << "Remote lumra discovery failed: " << e.what();
         return;
     }
+    const std::string token = RemoteToken::configured();
     for (const lsx::DeviceEntry& entry : entries) {
         if (!entry.free)
             continue;
         try {
-            auto remote = std::make_unique<lsx::RemoteLumra>(entry.ip, entry.port, kHeartbeatMs);
+            auto remote = std::make_unique<lsx::RemoteLumra>(entry.ip, entry.port, kHeartbeatMs, token);
             const DWORD serial = remote->getDescription().serial;
             if (lumras.count(serial) != 0)
                 continue; // the unique_ptr releases it on its server

@@ -621,8 +621,12 @@ void MainWindow::onCameraSetup()
 {
     const std::optional<DWORD> serial = CameraSelector::currentSerial(cameraSelector_);
     const auto camera = serial ? cameras_.find(*serial) : cameras_.end();
-    if (camera == cameras_.end())
+    if (camera == cameras_.end()) {
+        // Without a camera the dialog still takes the token for device servers, which the
+        // next "Scan for Camera" sends.
+        CameraSetup(vyk::Configuration{}, vyk::Description{}, this).exec();
         return;
+    }
     try {
         CameraSetup dialog(camera->second->getConfiguration(), camera->second->getDescription(), this);
         if (dialog.exec() == QDialog::Accepted)

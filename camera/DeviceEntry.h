@@ -15,6 +15,7 @@ struct DeviceEntry {
   std::string name;   ///< device name
   uint32_t serial = 0;  ///< serial number
   bool free = false;  ///< the device is free to be used
+  bool tokenRequired = false;  ///< the server demands a token (optional key "token_required", absent = false)
 };
 
 bool operator==(const DeviceEntry& a, const DeviceEntry& b);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,14 +13,20 @@
 
 #include <nlohmann/json.hpp>
 
+namespace httplib {
+class Client;
+class Result;
+}  // namespace httplib
+
 namespace vyk {
 
 /// Request parameters in order: name and the compact JSON text of the value.
 using RequestParams = std::vector<std::pair<std::string, std::string>>;
 
 /// Sends requests to one server address. Stateless and safe to use from several threads.
-/// Failures throw vyk::CameraException: a 503 answer with the RemoteError's code, any other
-/// failure with 0x160000 and a text naming the method and the path.
+/// Failures throw vyk::CameraException: a 503 answer with the RemoteError's code, a 401
+/// (refused token or address) with kRefusedCode and a text saying so, any other failure with
+/// 0x160000 and a text naming the method and the path.
 class HttpTransport {
  public:
   /// Connection time-out of every request, seconds.
@@ -33,8 +40,8 @@ class HttpTransport {
     std::function<std::optional<std::string>(const std::string&)> header;  ///< header value by name
   };
 
-  /// Targets host:port.
-  HttpTransport(std::string host, uint16_t port);
+  /// Targets host:port; every request carries "Authorization: Bearer <token>" unless token is empty.
+  HttpTransport(std::string host, uint16_t port, std::string token = {});
 
   /// Server address.
   const std::string& host() const { return _host; }
@@ -52,8 +59,8 @@ class HttpTransport {
   nlohmann::json upload(const std::string& path, const std::string& partName, const std::string& fileName,
                         const std::string& content, const std::string& failureMessage) const;
   /// GET path and stream the answer: onHead sees status and headers of a 200 answer and
-  /// returns false to cancel; onBody receives each body chunk. Any other status (503
-  /// included) or no answer throws failureMessage with 0x160000.
+  /// returns false to cancel; onBody receives each body chunk. A 401 throws the refusal;
+  /// any other status (503 included) or no answer throws failureMessage with 0x160000.
   /// An exception thrown by a callback cancels the request and is rethrown.
   void stream(const std::string& path, const RequestParams& params, const std::function<bool(const Head&)>& onHead,
               const std::function<bool(const char*, std::size_t)>& onBody, const std::string& failureMessage) const;
@@ -65,8 +72,13 @@ class HttpTransport {
   static std::string param(const nlohmann::json& value) { return value.dump(); }
 
  private:
-  std::string _host;  // server address
-  uint16_t _port;     // server port
+  std::unique_ptr<httplib::Client> connect() const;
+  nlohmann::json answerOf(const httplib::Result& result, const std::string& path, const std::string& failure) const;
+  [[noreturn]] void throwRefused(const std::string& path, const std::string& body) const;
+
+  std::string _host;   // server address
+  uint16_t _port;      // server port
+  std::string _token;  // sent with every request unless empty
 };
 
 }  // namespace vyk

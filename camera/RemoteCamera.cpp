@@ -72,7 +72,8 @@ ConvertControl withoutLut(ConvertControl control) {
 }  // namespace
 
 struct RemoteCamera::State {
-  State(std::string host, uint16_t port, uint32_t period) : transport(std::move(host), port), heartbeatMs(period) {}
+  State(std::string host, uint16_t port, uint32_t period, std::string token)
+      : transport(std::move(host), port, std::move(token)), heartbeatMs(period) {}
 
   const HttpTransport transport;  // server address; read by the heartbeat thread
   const uint32_t heartbeatMs;     // heartbeat period, ms; read by the heartbeat thread
@@ -121,8 +122,8 @@ struct RemoteCamera::State {
   }
 };
 
-RemoteCamera::RemoteCamera(std::string host, uint16_t port, uint32_t heartbeatPeriodMs)
-    : _s(std::make_unique<State>(std::move(host), port, heartbeatPeriodMs)) {
+RemoteCamera::RemoteCamera(std::string host, uint16_t port, uint32_t heartbeatPeriodMs, std::string token)
+    : _s(std::make_unique<State>(std::move(host), port, heartbeatPeriodMs, std::move(token))) {
   State& s = *_s;
   s.rawElementSize = getRawFormat() == RawFormat::Byte ? 1 : 2;
   s.heartbeat = std::thread([&s] { s.heartbeatLoop(); });

@@ -33,7 +33,10 @@ class RemoteCamera {
 
   /// Connects to the camera served at host:port: reads raw format, colour and sensor info,
   /// builds the local conversion handles and starts the heartbeat (every heartbeatPeriodMs).
-  RemoteCamera(std::string host, uint16_t port, uint32_t heartbeatPeriodMs = kDefaultHeartbeatMs);
+  /// Every request carries token when it is not empty; a server that refuses it makes this
+  /// throw a CameraException whose message says that the server refused the token.
+  RemoteCamera(std::string host, uint16_t port, uint32_t heartbeatPeriodMs = kDefaultHeartbeatMs,
+               std::string token = {});
   /// Stops a running recording, ends the heartbeat and sends "/v1/setFree"; never throws.
   ~RemoteCamera();
   RemoteCamera(const RemoteCamera&) = delete;

@@ -3,6 +3,7 @@
 #include "camera/Camera.h"
 #include "camera/CameraException.h"
 #include "camera/DeviceEntry.h"
+#include "camera/RemoteAccess.h"
 #include "camera/UdpSocket.h"
 #include "lightsource/lsx/DeviceEntry.h"
 #include "lightsource/lsx/Lumra.h"
@@ -61,6 +62,12 @@ bool isLoopback(const std::string& address)
     return address.rfind("127.", 0) == 0;
 }
 
+// The token (when a token file is given) and the allow list; checked before any device opens.
+AccessControl accessOf(const ServerOptions& options)
+{
+    return AccessControl(options.tokenFile.empty() ? std::string() : readTokenFile(options.tokenFile), options.allow);
+}
+
 // The device libraries read the device set named by RASTEL_SIM_CONFIG.
 const ServerOptions& pointLibrariesAt(const ServerOptions& options)
 {
@@ -88,8 +95,11 @@ DeviceServer::CameraLibrary::~CameraLibrary()
     VYK_CleanupLib();
 }
 
-DeviceServer::DeviceServer(ServerOptions options) : options_(pointLibrariesAt(options))
+DeviceServer::DeviceServer(ServerOptions options) : options_(pointLibrariesAt(options)), access_(accessOf(options_))
 {
+    const std::string exposure = access_.exposureWarning(options_.bindAddress);
+    if (!exposure.empty())
+        logLine(LogLevel::Warning, exposure);
     std::filesystem::create_directories(options_.dataDir);
     openCameras();
     if (options_.lightSources)
@@ -177,12 +187,32 @@ std::unique_ptr<httplib::Server> DeviceServer::makeHttp()
     auto http = std::make_unique<httplib::Server>();
     http->set_payload_max_length(options_.maxBodyBytes);
     http->set_tcp_nodelay(true);
+    // Runs before every route, so a refused request reaches no device and reserves nothing.
+    http->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        return admit(request, response) ? httplib::Server::HandlerResponse::Unhandled
+                                        : httplib::Server::HandlerResponse::Handled;
+    });
     http->set_logger([](const httplib::Request& request, const httplib::Response& response) {
         if (logLevel() >= LogLevel::Debug)
             logLine(LogLevel::Debug, request.remote_addr + " " + request.method + " " + request.path + " -> "
                                          + std::to_string(response.status));
     });
     return http;
+}
+
+bool DeviceServer::admit(const httplib::Request& request, httplib::Response& response) const
+{
+    const AccessControl::Verdict verdict = access_.check(request.remote_addr, request.get_header_value("Authorization"));
+    if (verdict == AccessControl::Verdict::Allowed)
+        return true;
+    const char* reason =
+        verdict == AccessControl::Verdict::AddressRefused ? AccessControl::kAddressNotAllowed : AccessControl::kWrongToken;
+    logLine(LogLevel::Warning, "refused " + request.method + " " + request.path + " from " + request.remote_addr + ":"
+                                   + std::to_string(request.remote_port) + ": " + reason);
+    response.status = 401;
+    response.set_header("WWW-Authenticate", "Bearer");
+    response.set_content(json{{"code", vyk::kRefusedCode}, {"where", reason}}.dump(), "application/json");
+    return false;
 }
 
 uint16_t DeviceServer::bindHttp(httplib::Server& http, std::size_t deviceIndex)
@@ -266,6 +296,11 @@ void DeviceServer::discoveryLoop()
         const std::optional<std::string> datagram = discovery_->receive(kMaxDatagram, &peer);
         if (!datagram)
             continue; // time-out: look at running_ again
+        if (!access_.allowsAddress(peer.ip)) {
+            logLine(LogLevel::Warning, "refused discovery datagram from " + peer.ip + ": "
+                                           + AccessControl::kAddressNotAllowed);
+            continue;
+        }
         try {
             answerDiscovery(*datagram, peer.ip, peer.port);
         } catch (const std::exception& e) {
@@ -296,6 +331,10 @@ void DeviceServer::answerDiscovery(const std::string& request, const std::string
         logLine(LogLevel::Debug, "ignored datagram from " + peerIp + ": " + request.substr(0, 200));
         return;
     }
+    // Clients show that a device needs a token before anyone tries it.
+    if (access_.requiresToken())
+        for (json& entry : entries)
+            entry["token_required"] = true;
     logLine(LogLevel::Debug, "discovery from " + peerIp + ": " + std::to_string(entries.size()) + " entries");
     if (entries.empty())
         return;

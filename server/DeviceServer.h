@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/AccessControl.h"
 #include "server/ServerOptions.h"
 #include "server/camera/CameraServerState.h"
 #include "server/camera/DxrStorage.h"
@@ -16,7 +17,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 namespace vyk {
 class UdpSocket;
 }
@@ -36,7 +39,7 @@ public:
     };
 
     /// Points the device libraries at options.configFile, opens every device and binds every
-    /// port; failures to bind throw std::runtime_error. Devices that fail to open are logged
+    /// port; failures to bind, and a token file that cannot be used, throw std::runtime_error. Devices that fail to open are logged
     /// and left out.
     explicit DeviceServer(ServerOptions options);
     /// Stops and joins everything, then closes the devices.
@@ -78,6 +81,7 @@ private:
     void watchdogLoop();
     void answerDiscovery(const std::string& request, const std::string& peerIp, uint16_t peerPort);
     std::string advertisedAddress(const std::string& peerIp) const;
+    bool admit(const httplib::Request& request, httplib::Response& response) const;
 
     /// Initialises the camera library for the server's lifetime (cleans it up last).
     struct CameraLibrary {
@@ -88,6 +92,7 @@ private:
     };
 
     const ServerOptions options_;             ///< settings
+    const AccessControl access_;              ///< token and allow list; read by every HTTP and the discovery thread
     CameraLibrary library_;                   ///< outlives every camera below
     std::unique_ptr<DxrStorage> dxr_;         ///< shared DXR storage (null without DXR cameras)
     std::vector<ServedCamera> cameras_;       ///< served cameras; fixed after construction

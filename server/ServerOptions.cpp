@@ -58,6 +58,9 @@ std::string serverUsage()
            "  --dxr-storage-mib N    size of the DXR recorder storage shared by CLHS_DXR cameras (default 4096)\n"
            "  --max-body-bytes N     largest request body accepted (default 16777216)\n"
            "  --no-light-sources     serve cameras only\n"
+           "  --token-file FILE      every request must carry \"Authorization: Bearer TOKEN\" with the token\n"
+           "                         on FILE's first line; FILE must not be readable by group or others\n"
+           "  --allow ADDR[/BITS][,...]  answer requests and discovery only from these IPv4 ranges\n"
            "  --log-level LEVEL      error, warning, info (default) or debug (every request)\n"
            "  --verbose              same as --log-level debug\n"
            "  --help                 show this text\n";
@@ -95,6 +98,10 @@ ServerOptions parseServerOptions(const std::vector<std::string>& arguments)
             options.maxBodyBytes = number(option, value(), std::numeric_limits<uint32_t>::max());
         else if (option == "--no-light-sources")
             options.lightSources = false;
+        else if (option == "--token-file")
+            options.tokenFile = value();
+        else if (option == "--allow")
+            options.allow = AllowList::parse(value());
         else if (option == "--log-level")
             options.logLevel = levelOf(value());
         else if (option == "--verbose")

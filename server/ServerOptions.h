@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/AllowList.h"
 #include "server/ServerLog.h"
 
 #include <cstdint>
@@ -21,6 +22,8 @@ struct ServerOptions {
     bool lightSources = true;              ///< serve the light sources as well
     std::size_t maxBodyBytes = 16 * 1024 * 1024; ///< largest request body accepted
     LogLevel logLevel = LogLevel::Info;    ///< log threshold
+    std::filesystem::path tokenFile;       ///< file holding the token every request must carry; empty = none
+    AllowList allow;                       ///< client addresses answered; empty = every address
     bool help = false;                     ///< --help was given
 };
 

@@ -2,6 +2,8 @@
 
 #include "lightsource/lsx/LumraException.h"
 
+#include "camera/RemoteAccess.h"
+
 #include <chrono>
 #include <iostream>
 
@@ -15,8 +17,8 @@ constexpr time_t kConnectionTimeoutS = 5;
 constexpr const char* kJsonContentType = "application/json";
 }  // namespace
 
-RemoteLumra::RemoteLumra(std::string host, uint16_t port, uint32_t heartbeatPeriodMs)
-    : host_(std::move(host)), port_(port), heartbeatPeriodMs_(heartbeatPeriodMs)
+RemoteLumra::RemoteLumra(std::string host, uint16_t port, uint32_t heartbeatPeriodMs, std::string token)
+    : host_(std::move(host)), port_(port), heartbeatPeriodMs_(heartbeatPeriodMs), token_(std::move(token))
 {
     heartbeat_ = std::thread(&RemoteLumra::heartbeatLoop, this);
 }
@@ -47,6 +49,8 @@ nlohmann::json RemoteLumra::request(Method method, const std::string& path, cons
 {
     httplib::Client client(host_, port_);
     client.set_connection_timeout(kConnectionTimeoutS, 0);
+    if (!token_.empty())
+        client.set_default_headers({{"Authorization", vyk::bearerHeader(token_)}});
     const auto send = [&]() -> httplib::Result {
         switch (method) {
         case Method::Get:
@@ -63,6 +67,8 @@ nlohmann::json RemoteLumra::request(Method method, const std::string& path, cons
     const char* failure = method == Method::Get    ? "HTTP GET failed: "
                           : method == Method::Post ? "HTTP POST failed: "
                                                    : "HTTP PUT failed: ";
+    if (result && result->status == vyk::kStatusRefused)
+        throw LumraException(vyk::refusalMessage(host_, port_, path, result->body), vyk::kRefusedCode);
     if (!result || result->status != 200)
         throw LumraException(failure + path, LumraException::kTransport);
     if (result->body.empty())

@@ -19,7 +19,9 @@ namespace lsx {
 class RemoteLumra {
 public:
     /// Stores the server address and starts the heartbeat thread; sends no request itself.
-    RemoteLumra(std::string host, uint16_t port, uint32_t heartbeatPeriodMs);
+    /// Every request carries token when it is not empty; a refused one (status 401) throws
+    /// a LumraException whose message says that the server refused the token.
+    RemoteLumra(std::string host, uint16_t port, uint32_t heartbeatPeriodMs, std::string token = {});
     /// Switches off, ends the heartbeat and sends "/v1/setFree"; never throws.
     ~RemoteLumra();
     RemoteLumra(const RemoteLumra&) = delete;
@@ -53,6 +55,7 @@ private:
     const std::string host_;            ///< server address; read by the heartbeat thread
     const uint16_t port_;               ///< server port; read by the heartbeat thread
     const uint32_t heartbeatPeriodMs_;  ///< heartbeat period, ms; read by the heartbeat thread
+    const std::string token_;           ///< sent with every request unless empty; read by the heartbeat thread
     std::atomic<bool> running_{true};   ///< cleared at destruction; ends the heartbeat loop
     std::mutex wakeMutex_;              ///< pairs with wake_ to cut the heartbeat sleep short
     std::condition_variable wake_;      ///< notified when running_ is cleared

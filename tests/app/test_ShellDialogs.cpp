@@ -147,8 +147,10 @@ TEST(CameraSetupDialog, OnePixelFormatShowsOnlyTheSettingsRow)
     vyk::Description description;
     description.pixel_format_vec = {0x1};
     CameraSetup single(configuration, description);
-    ASSERT_EQ(single.tree()->topLevelItemCount(), 1);
+    // "Settings", then the device servers' token under "Remote Access".
+    ASSERT_EQ(single.tree()->topLevelItemCount(), 2);
     EXPECT_EQ(single.tree()->topLevelItem(0)->text(0), QStringLiteral("Settings"));
+    EXPECT_EQ(single.tree()->topLevelItem(1)->text(0), QStringLiteral("Remote Access"));
     EXPECT_EQ(single.tree()->topLevelItem(0)->childCount(), 0);
     EXPECT_EQ(single.pixelFormatBox(), nullptr);
 

@@ -56,16 +56,17 @@ void RemoteTest::TearDown() {
   std::filesystem::remove_all(_folder, ignored);
 }
 
-void RemoteTest::startServer(uint32_t heartbeatMs, uint64_t dxrStorageMiB) {
+void RemoteTest::startServer(uint32_t heartbeatMs, const std::function<void(devserver::ServerOptions&)>& adjust) {
   devserver::ServerOptions options;
   options.basePort = 0;
   options.discoveryPort = 0;
   options.configFile = (_folder / "devices.json").string();
   options.dataDir = _folder / "data";
   options.heartbeatMs = heartbeatMs;
-  options.dxrStorageMiB = dxrStorageMiB;
+  options.dxrStorageMiB = 1;
   options.lightSources = false;
   options.logLevel = devserver::LogLevel::Error;
+  if (adjust) adjust(options);
   _server = std::make_unique<devserver::DeviceServer>(options);
   _server->start();
 }

@@ -40,9 +40,10 @@ class RemoteTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  /// Starts the server; heartbeatMs is the server's expiry period base, dxrStorageMiB the
-  /// size of the DXR storage its DXR cameras share.
-  void startServer(uint32_t heartbeatMs = 2000, uint64_t dxrStorageMiB = 1);
+  /// Starts the server; heartbeatMs is the server's expiry period base; adjust may change the
+  /// options before the server is built.
+  void startServer(uint32_t heartbeatMs = 2000,
+                   const std::function<void(devserver::ServerOptions&)>& adjust = {});
   /// The HTTP port of the camera with serial.
   uint16_t portOf(uint32_t serial) const;
   /// The server-side state of the camera with serial.

@@ -64,7 +64,8 @@ TEST_F(RemoteTest, FileRecordingServesEveryImageAsItsFileHoldsIt) {
 }
 
 TEST_F(RemoteTest, DxrSegmentsKeepTheirOwnImagesAcrossRecordingsAndSwitches) {
-  startServer(2000, 4);  // 4 MiB: the two DXR cameras get 2 MiB each
+  // 4 MiB: the two DXR cameras get 2 MiB each
+  startServer(2000, [](devserver::ServerOptions& options) { options.dxrStorageMiB = 4; });
   auto camera = connect(kDxrSerial);
   camera->setExposureTime(0.001);
   // Two segments of 1 MiB (42 images of 128 x 96) for this camera; the other keeps its own.
