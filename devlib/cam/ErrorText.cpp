@@ -40,6 +40,7 @@ constexpr CodeText kTexts[] = {
     {0x8016000Du, "The camera must be armed first."},
     {0x4016000Eu, "Trigger not accepted: the camera is busy."},
     {0x8016000Fu, "The file type or the pixel layout is not supported for export."},
+    {0x80160010u, "Images were lost: the camera delivered them incomplete."},
 };
 
 } // namespace
