@@ -101,7 +101,7 @@ bool CameraRegistry::taken(const std::string& key, bool bySerial, uint32_t seria
     return false;
 }
 
-int32_t CameraRegistry::reserve(const VYK_OpenStruct& request, Choice& chosen)
+int32_t CameraRegistry::reserve(const VYK_OpenStruct& request, const std::set<std::string>& probed, Choice& chosen)
 {
     if (initCount_ == 0)
         return VYK_ERR_NOT_INITIALIZED;
@@ -152,6 +152,26 @@ int32_t CameraRegistry::reserve(const VYK_OpenStruct& request, Choice& chosen)
             found = true;
         }
     }
+    chosen.probe = false;
+    for (size_t i = 0; !found && bySerial && i < genicam_.size(); ++i) {
+        const GenicamId& id = genicam_[i];
+        const std::string key = "genicam:" + id.device;
+        const bool interfaceMatches =
+            request.wInterfaceType == VYK_INTERFACE_ANY || request.wInterfaceType == id.interfaceType;
+        if (interfaceMatches && genicamSerials_.count(id.device) == 0 && probed.count(id.device) == 0
+            && !taken(key, false, 0)) {
+            chosen.genicam = true;
+            chosen.probe = true;
+            chosen.id = id;
+            chosen.key = key;
+            chosen.number = uint16_t(
+                std::count_if(set_.cameras.begin(), set_.cameras.end(),
+                              [&](const CameraConfig& c) { return c.interfaceType == id.interfaceType; })
+                + std::count_if(genicam_.begin(), genicam_.begin() + i,
+                                [&](const GenicamId& other) { return other.interfaceType == id.interfaceType; }));
+            found = true;
+        }
+    }
     if (!found)
         return VYK_ERR_NO_CAMERA;
     const uint32_t serial = chosen.genicam ? 0 : chosen.config.serial;
@@ -171,34 +191,47 @@ std::shared_ptr<CameraDevice> CameraRegistry::build(const Choice& chosen, int32_
 
 int32_t CameraRegistry::open(VYK_OpenStruct& request, VYK_HANDLE& handle)
 {
-    Choice chosen;
-    {
+    // GenICam cameras opened here only to learn their serial; each round learns one more,
+    // so the loop ends.
+    std::set<std::string> probed;
+    for (;;) {
+        Choice chosen;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const int32_t reserved = reserve(request, probed, chosen);
+            if (VYK_FAILED(reserved))
+                return reserved;
+        }
+        int32_t built = VYK_NOERROR;
+        std::shared_ptr<CameraDevice> camera = build(chosen, built); // closed after the lock when not kept
         std::lock_guard<std::mutex> lock(mutex_);
-        const int32_t reserved = reserve(request, chosen);
-        if (VYK_FAILED(reserved))
-            return reserved;
+        opening_.erase(chosen.key);
+        if (!camera && chosen.probe) {
+            probed.insert(chosen.id.device);
+            continue;
+        }
+        if (!camera)
+            return built;
+        if (initCount_ == 0)
+            return VYK_ERR_NOT_INITIALIZED; // cleaned up meanwhile
+        if (chosen.genicam) {
+            genicamSerials_[chosen.id.device] = camera->serial();
+            if (chosen.probe && camera->serial() != request.dwSerialNumber) {
+                probed.insert(chosen.id.device);
+                continue;
+            }
+            // The same camera listed twice (by address and by name) is open only once.
+            if (taken(chosen.key, true, camera->serial()))
+                return VYK_ERR_CAMERA_BUSY;
+        }
+        const uintptr_t id = nextHandle_++;
+        open_[id] = camera;
+        openKeys_[id] = chosen.key;
+        handle = reinterpret_cast<VYK_HANDLE>(id);
+        request.wCameraNumAtInterface = chosen.number;
+        request.wOpenedInterface = camera->interfaceType();
+        return VYK_NOERROR;
     }
-    int32_t built = VYK_NOERROR;
-    std::shared_ptr<CameraDevice> camera = build(chosen, built);
-    std::lock_guard<std::mutex> lock(mutex_);
-    opening_.erase(chosen.key);
-    if (!camera)
-        return built;
-    if (initCount_ == 0)
-        return VYK_ERR_NOT_INITIALIZED; // cleaned up meanwhile; camera shuts down after the lock is released
-    if (chosen.genicam) {
-        genicamSerials_[chosen.id.device] = camera->serial();
-        // The same camera listed twice (by address and by name) is open only once.
-        if (taken(chosen.key, true, camera->serial()))
-            return VYK_ERR_CAMERA_BUSY;
-    }
-    const uintptr_t id = nextHandle_++;
-    open_[id] = std::move(camera);
-    openKeys_[id] = chosen.key;
-    handle = reinterpret_cast<VYK_HANDLE>(id);
-    request.wCameraNumAtInterface = chosen.number;
-    request.wOpenedInterface = open_[id]->interfaceType();
-    return VYK_NOERROR;
 }
 
 int32_t CameraRegistry::close(VYK_HANDLE handle)

@@ -46,13 +46,16 @@ private:
         GenicamId id;            // GenICam camera
         uint16_t number = 0;     // number on its interface
         std::string key;         // reservation key: "sim:" serial or "genicam:" device id
+        bool probe = false;      // GenICam camera of unknown serial, opened to learn it
     };
 
     CameraRegistry() = default;
     // Reads the camera set and the GenICam list again. Caller holds mutex_.
     void reload();
-    // Picks the camera an open request names and reserves it. Caller holds mutex_.
-    int32_t reserve(const VYK_OpenStruct& request, Choice& chosen);
+    // Picks the camera an open request names and reserves it. A request by serial that no
+    // known serial answers picks a GenICam camera of unknown serial not in probed, to be
+    // opened to learn it. Caller holds mutex_.
+    int32_t reserve(const VYK_OpenStruct& request, const std::set<std::string>& probed, Choice& chosen);
     // Whether an open camera or one being opened has this key or this serial. Caller holds mutex_.
     bool taken(const std::string& key, bool bySerial, uint32_t serial) const;
     // Builds the chosen camera; no lock held (opening a real camera takes a while).

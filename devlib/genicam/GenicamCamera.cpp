@@ -799,9 +799,17 @@ int32_t GenicamCamera::colorSetting(uint16_t* setting)
     });
 }
 
-int32_t GenicamCamera::colorMatrix(double*)
+int32_t GenicamCamera::colorMatrix(double* matrix)
 {
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
+    return query([&] {
+        // Offered with a choice of pixel formats. A GenICam camera applies its own colour
+        // correction (if any) on the camera: the matrix for the raw data is the identity.
+        if (caps_.formats.size() < 2)
+            return VYK_ERR_NOT_SUPPORTED;
+        const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        std::copy(identity, identity + 9, matrix);
+        return VYK_NOERROR;
+    });
 }
 
 // ---- Attachments ---------------------------------------------------------------------
