@@ -1,4 +1,5 @@
-// The camera "Setup" dialog: the pixel format (bit depth) of the selected camera.
+// The camera "Setup" dialog: the pixel format (bit depth) of the selected camera, and which
+// GenICam cameras the camera scan opens.
 #pragma once
 
 #include "camera/Configuration.h"
@@ -7,6 +8,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLineEdit;
 class QTreeWidget;
 
 class CameraSetup : public QDialog {
@@ -19,10 +21,13 @@ public:
 
     // The configuration as edited.
     const vyk::Configuration& configuration() const { return configuration_; }
+    // The GenICam camera list as edited (starts as the stored one).
+    QString genicamCameras() const;
 
     // The tree and the pixel-format box (null without the row), for tests.
     QTreeWidget* tree() const { return tree_; }
     QComboBox* pixelFormatBox() const { return pixelFormatBox_; }
+    QLineEdit* genicamEdit() const { return genicamEdit_; }
 
 public slots:
     // Stores the flag of entry index as the pixel format.
@@ -32,4 +37,5 @@ private:
     vyk::Configuration configuration_;
     QTreeWidget* tree_;                  // child
     QComboBox* pixelFormatBox_ = nullptr; // child of tree_, or null
+    QLineEdit* genicamEdit_;             // child of tree_
 };

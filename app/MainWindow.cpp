@@ -6,6 +6,7 @@
 #include "CameraScanner.h"
 #include "CameraSelector.h"
 #include "CameraSetup.h"
+#include "GenicamSetting.h"
 #include "DockFactory.h"
 #include "HealthMonitor.h"
 #include "IconLoader.h"
@@ -621,14 +622,18 @@ void MainWindow::onCameraSetup()
 {
     const std::optional<DWORD> serial = CameraSelector::currentSerial(cameraSelector_);
     const auto camera = serial ? cameras_.find(*serial) : cameras_.end();
-    if (camera == cameras_.end())
-        return;
+    const bool hasCamera = camera != cameras_.end();
     try {
-        CameraSetup dialog(camera->second->getConfiguration(), camera->second->getDescription(), this);
-        if (dialog.exec() == QDialog::Accepted)
+        // Without a camera the dialog still chooses the GenICam cameras of the next scan.
+        CameraSetup dialog(hasCamera ? camera->second->getConfiguration() : vyk::Configuration{},
+                           hasCamera ? camera->second->getDescription() : vyk::Description{}, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        GenicamSetting::store(dialog.genicamCameras());
+        if (hasCamera)
             camera->second->setConfiguration(dialog.configuration());
     } catch (const vyk::CameraException& e) {
-        qCritical() << "Camera setup failed for camera: " << *serial << e.what();
+        qCritical() << "Camera setup failed for camera: " << serial.value_or(0) << e.what();
         QMessageBox::warning(this, QStringLiteral("Setup"), QString::fromUtf8(e.what()));
     }
 }
