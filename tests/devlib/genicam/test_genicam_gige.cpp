@@ -7,6 +7,8 @@
 #include "GenicamIds.h"
 #include "vyk_sim_frames.h"
 
+#include <signal.h>
+
 #include <chrono>
 #include <thread>
 
@@ -119,6 +121,36 @@ TEST_F(FakeGigE, HundredImageRecordingCountsTrue)
         previous = c.counter;
     }
     EXPECT_LE(skipped, lost);
+}
+
+TEST_F(FakeGigE, IncompleteFramesAreCountedLostAndNeverStored)
+{
+    // Large images, and the camera paused now and then in the middle of sending one: Aravis
+    // hands over buffers with packets missing.
+    VYK_HANDLE camera = openSetUp(20000, 2048, 2048, VYK_PIXELFORMAT_16BIT);
+    ASSERT_NE(camera, nullptr);
+    VYK_RECORDER recorder = create(camera, VYK_RECORDER_MODE_MEMORY);
+    ASSERT_EQ(VYK_RecorderInit(recorder, 4, VYK_RECORDER_MEMORY_RING, 0, nullptr, 0), VYK_NOERROR);
+    ASSERT_EQ(VYK_RecorderStart(recorder), VYK_NOERROR);
+    ASSERT_TRUE(waitFor([&] { return status(recorder, camera).recorded >= 2; }));
+    uint64_t completed = 0, incomplete = 0, underruns = 0;
+    for (int pause = 0; pause < 20 && incomplete == 0; ++pause) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(37));
+        kill(fake_.pid(), SIGSTOP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        kill(fake_.pid(), SIGCONT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ASSERT_EQ(vyksim::simStreamCounts(camera, &completed, &incomplete, &underruns), VYK_NOERROR);
+    }
+    ASSERT_EQ(VYK_RecorderStop(recorder), VYK_NOERROR);
+    ASSERT_EQ(vyksim::simStreamCounts(camera, &completed, &incomplete, &underruns), VYK_NOERROR);
+    ASSERT_GT(incomplete, 0u) << "no incomplete frame could be provoked";
+    uint64_t delivered = 0, lost = 0;
+    frameCounts(recorder, camera, delivered, lost);
+    EXPECT_EQ(lost, incomplete + underruns);
+    const Status s = status(recorder, camera);
+    EXPECT_EQ(s.error, VYK_ERR_INCOMPLETE_IMAGES) << std::hex << s.error;
+    EXPECT_EQ(s.recorded, delivered - lost);
 }
 
 TEST_F(FakeGigE, CameraThatDisappearsEndsInADeviceErrorWithoutHanging)
