@@ -1,6 +1,7 @@
 // Camera set, handles and open cameras.
 #include "CameraRegistry.h"
 
+#include "GObjectReaper.h"
 #include "GenicamCamera.h"
 #include "SimCamera.h"
 
@@ -21,6 +22,9 @@ bool knownInterface(uint16_t type)
 
 CameraRegistry& CameraRegistry::instance()
 {
+    // Made first so that it is destroyed last: closing a failed GenICam camera at exit
+    // still hands its Aravis objects to it.
+    GObjectReaper::instance();
     static CameraRegistry registry;
     return registry;
 }
