@@ -571,6 +571,7 @@ void MainWindow::connectCamera(DWORD serial, CameraAcquisition* acquisition)
     connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
     if (recordCommands_)
         connect(acquisition, &CameraAcquisition::recordingFailed, recordCommands_, &RecordCommands::onRecordingFailed, unique);
+        connect(acquisition, &CameraAcquisition::imagesLost, recordCommands_, &RecordCommands::onImagesLost, unique);
     if (histogram_)
         connect(histogram_, &HistogramWidget::visibilityChanged, acquisition, &CameraAcquisition::onHistVisibleChanged, unique);
 

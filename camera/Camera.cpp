@@ -837,6 +837,8 @@ uint32_t Camera::getRecordedImageCount() { return _s->recorder ? _s->recorder->s
 
 uint32_t Camera::getRecorderBufferSize() { return _s->recorder ? _s->recorder->status().bufferSize : 0; }
 
+uint64_t Camera::getLostImageCount() { return _s->recorder ? _s->recorder->lostFrames() : 0; }
+
 namespace {
 
 // Polls done() until it returns true: sleeps 1 ms between polls when delay is set and

@@ -19,6 +19,8 @@ constexpr uint16_t kTimeBaseCount = 3;
 constexpr size_t kStreamBytes = size_t(64) << 20;
 // The frame thread waits this long for a buffer before it looks at its stop flag again (us).
 constexpr guint64 kPopTimeoutUs = 100000;
+// Larger jumps of the frame id are taken as a camera that restarted its count, not as losses.
+constexpr uint64_t kMaxFrameGap = 10000;
 // A free-running camera silent for this long (plus its frame time) is asked whether it still answers.
 constexpr double kSilenceS = 2.0;
 // Exposure resolution given to clients: GenICam cameras take exposure in microseconds.
@@ -983,10 +985,16 @@ int32_t GenicamCamera::startFrames()
         return failure(error.take());
     stream_ = std::move(stream);
     frameCount_ = 0;
-    underrunsSeen_ = 0;
+    lastFrameId_ = 0;
     completed_ = 0;
     incomplete_ = 0;
-    underruns_ = 0;
+    dropped_ = 0;
+    missingFramesInfo_ = -1;
+    for (guint i = 0; i < arv_stream_get_n_infos(stream_.get()); ++i) {
+        const char* info = arv_stream_get_info_name(stream_.get(), i);
+        if (info != nullptr && std::strcmp(info, "n_missing_frames") == 0)
+            missingFramesInfo_ = int(i);
+    }
     firstDeviceNs_ = 0;
     firstWallUs_ = 0;
     lastBufferAt_ = Clock::now();
@@ -1001,13 +1009,8 @@ void GenicamCamera::stopFrames()
     stopThread_ = true;
     if (thread_.joinable())
         thread_.join();
-    if (stream_) {
-        guint64 completed = 0, failures = 0, underruns = 0;
-        arv_stream_get_statistics(stream_.get(), &completed, &failures, &underruns);
-        completed_ = completed;
-        incomplete_ = failures;
-        underruns_ = underruns;
-    }
+    if (stream_)
+        readStatistics(stream_.get());
     if (stream_ && !failed_) {
         ErrorHolder error;
         arv_camera_stop_acquisition(camera_.get(), error.out());
@@ -1136,18 +1139,37 @@ void GenicamCamera::frameLoop()
             continue;
         }
         lastBufferAt_ = Clock::now();
-        guint64 completed = 0, failures = 0, underruns = 0;
-        arv_stream_get_statistics(stream, &completed, &failures, &underruns);
-        completed_ = completed;
-        incomplete_ = failures;
-        underruns_ = underruns;
-        // Frames Aravis dropped for want of a free buffer leave a gap in the frame numbers,
-        // which the recorder counts as lost.
-        frameCount_ += underruns - std::min<uint64_t>(underruns, underrunsSeen_);
-        underrunsSeen_ = std::max<uint64_t>(underruns, underrunsSeen_);
+        readStatistics(stream);
+        // Frames the camera sent that never became a buffer (dropped for want of a free
+        // buffer, or not seen at all) leave a gap in the frame ids; the same gap in the frame
+        // numbers makes the recorder count them as lost.
+        frameCount_ += missedBefore(arv_buffer_get_frame_id(buffer));
         deliver(buffer);
         arv_stream_push_buffer(stream, buffer);
     }
+}
+
+uint64_t GenicamCamera::missedBefore(uint64_t frameId)
+{
+    const uint64_t last = lastFrameId_;
+    lastFrameId_ = frameId;
+    if (last == 0 || frameId == 0)
+        return 0; // first buffer, or a camera without frame ids
+    if (frameId > last)
+        return std::min<uint64_t>(frameId - last - 1, kMaxFrameGap);
+    // GigE Vision 1 frame ids count 1..65535 and start again at 1.
+    if (last >= 0xFF00 && frameId < 0x100)
+        return (0xFFFF - last) + (frameId - 1);
+    return 0;
+}
+
+void GenicamCamera::readStatistics(ArvStream* stream)
+{
+    guint64 completed = 0, failures = 0, underruns = 0;
+    arv_stream_get_statistics(stream, &completed, &failures, &underruns);
+    completed_ = completed;
+    incomplete_ = failures;
+    dropped_ = underruns + (missingFramesInfo_ >= 0 ? arv_stream_get_info_uint64(stream, guint(missingFramesInfo_)) : 0);
 }
 
 int32_t GenicamCamera::streamCounts(uint64_t* completed, uint64_t* incomplete, uint64_t* underruns)
@@ -1155,7 +1177,7 @@ int32_t GenicamCamera::streamCounts(uint64_t* completed, uint64_t* incomplete, u
     return query([&] {
         *completed = completed_;
         *incomplete = incomplete_;
-        *underruns = underruns_;
+        *underruns = dropped_;
         return VYK_NOERROR;
     });
 }

@@ -186,6 +186,10 @@ private:
     void frameLoop();
     // Drops a stream or camera reference; on a failed camera off the calling thread.
     template <typename T> void releaseObject(GObjectRef<T>& object);
+    // Frames missing before a buffer with frameId, from the gap to the last one. Frame thread only.
+    uint64_t missedBefore(uint64_t frameId);
+    // Copies Aravis's stream statistics into completed_, incomplete_ and dropped_.
+    void readStatistics(ArvStream* stream);
     // Turns one buffer into a frame and hands it to the sink. Frame thread only.
     void deliver(ArvBuffer* buffer);
     // Reads something cheap from a camera that sent nothing for a while; marks it failed when
@@ -225,11 +229,12 @@ private:
     // (and by stopFrames() after joining it), read under mutex_ by streamCounts().
     std::atomic<uint64_t> completed_{0};
     std::atomic<uint64_t> incomplete_{0};
-    std::atomic<uint64_t> underruns_{0};
+    std::atomic<uint64_t> dropped_{0};            // underruns and frames never seen
     // Frame thread only:
     SimFrame frame_;                              // the frame being handed on
     uint64_t frameCount_ = 0;                     // frames since recording was switched on, dropped ones included
-    uint64_t underrunsSeen_ = 0;                  // Aravis's dropped-frame count already counted in frameCount_
+    uint64_t lastFrameId_ = 0;                    // frame id of the last buffer (0: none yet)
+    int missingFramesInfo_ = -1;                  // index of the stream's "n_missing_frames" figure, -1 without
     uint64_t firstDeviceNs_ = 0;                  // device time of the first buffer
     int64_t firstWallUs_ = 0;                     // computer time of the first buffer, us since the epoch
     Clock::time_point lastBufferAt_;              // arrival of the last buffer (or the start)

@@ -68,8 +68,8 @@ int32_t simImageFormat(VYK_HANDLE camera, uint32_t* width, uint32_t* height, uin
 int32_t simRenderFrame(VYK_HANDLE camera, SimFrame& out);
 
 // What the transport of a real (GenICam) camera reported for its current or last recording:
-// buffers completed, buffers that arrived incomplete, and frames dropped for want of a free
-// buffer. VYK_ERR_NOT_SUPPORTED for simulated cameras.
+// buffers completed, buffers that arrived incomplete, and frames dropped (for want of a free
+// buffer, or never seen). VYK_ERR_NOT_SUPPORTED for simulated cameras.
 int32_t simStreamCounts(VYK_HANDLE camera, uint64_t* completed, uint64_t* incomplete, uint64_t* underruns);
 
 } // namespace vyksim

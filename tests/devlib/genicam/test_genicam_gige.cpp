@@ -7,9 +7,12 @@
 #include "GenicamIds.h"
 #include "vyk_sim_frames.h"
 
+#include "camera/Camera.h"
+
 #include <signal.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 using namespace gentest;
@@ -151,6 +154,41 @@ TEST_F(FakeGigE, IncompleteFramesAreCountedLostAndNeverStored)
     const Status s = status(recorder, camera);
     EXPECT_EQ(s.error, VYK_ERR_INCOMPLETE_IMAGES) << std::hex << s.error;
     EXPECT_EQ(s.recorded, delivered - lost);
+}
+
+TEST_F(FakeGigE, CameraLayerReportsTheLostImages)
+{
+    // The same pauses as above, seen through the camera layer the acquisition engine uses.
+    setenv("RASTEL_GENICAM", kAddress, 1);
+    std::unique_ptr<vyk::Camera> camera;
+    waitFor(
+        [&] {
+            try {
+                camera = std::make_unique<vyk::Camera>(vyk::InterfaceType::GigE, vyksim::serialOfGenicamText("GV01"));
+            } catch (const std::exception&) {
+            }
+            return camera != nullptr;
+        },
+        kStartS);
+    ASSERT_NE(camera, nullptr);
+    vyk::Configuration configuration = camera->getConfiguration();
+    configuration.roi = vyk::Roi{1, 1, 2048, 2048};
+    configuration.exposure_time_s = 0.02;
+    camera->setConfiguration(configuration);
+    EXPECT_EQ(camera->getLostImageCount(), 0u); // no recorder yet
+    camera->record(4, vyk::RecordMode::RingBuffer);
+    camera->waitForFirstImage(true, 10.0);
+    for (int pause = 0; pause < 20 && camera->getLostImageCount() == 0; ++pause) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(37));
+        kill(fake_.pid(), SIGSTOP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        kill(fake_.pid(), SIGCONT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    EXPECT_GT(camera->getLostImageCount(), 0u);
+    // Lost images alone do not make the recording a failed one.
+    EXPECT_NO_THROW(camera->stop());
+    EXPECT_NO_THROW(camera->waitForFirstImage(true, 1.0));
 }
 
 TEST_F(FakeGigE, CameraThatDisappearsEndsInADeviceErrorWithoutHanging)
