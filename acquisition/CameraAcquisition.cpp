@@ -197,6 +197,25 @@ void CameraAcquisition::runLoop(Run& run) {
     default:
       break;
   }
+  if (run.settings.mode != AcquisitionSettings::kPlayback) reportLostImages(run);
+}
+
+void CameraAcquisition::reportLostImages(Run& run) {
+  // Remote recorders do not report lost images; a removed camera has nothing more to say.
+  vyk::Camera* local = run.camera->local();
+  if (local == nullptr || _cameraRemoved) return;
+  uint64_t lost = 0;
+  try {
+    lost = locked(_cameraLock, [&] { return local->getLostImageCount(); });
+  } catch (const vyk::CameraException& e) {
+    logWarning(QStringLiteral("Could not read the lost images of camera: ") + number(_serial) +
+               QStringLiteral(" With error: ") + QString::fromStdString(e.what()));
+    return;
+  }
+  if (lost == 0) return;
+  logWarning(QStringLiteral("Camera ") + number(_serial) + QStringLiteral(" lost ") +
+             QString::number(lost) + QStringLiteral(" images (delivered incomplete or not taken in time)"));
+  emit imagesLost(_serial, lost);
 }
 
 void CameraAcquisition::previewLoop(Run& run) {

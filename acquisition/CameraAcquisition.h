@@ -95,6 +95,9 @@ class CameraAcquisition : public QObject {
   /// A file recording ended early because its files could not be written (a full disk);
   /// error says why. The camera stays in use, and recordingDone follows.
   void recordingFailed(DWORD serial, QString error);
+  /// A preview or recording of a local camera ended with count images lost (delivered
+  /// incomplete by the camera, or not taken in time); also logged as a warning.
+  void imagesLost(DWORD serial, quint64 count);
 
  public slots:
   /// For this camera's serial: marks the camera removed and releases the handle.
@@ -111,6 +114,7 @@ class CameraAcquisition : public QObject {
   void previewLoop(Run& run);   // mode 0: newest image again and again
   void sequenceLoop(Run& run);  // mode 1: memory or camera-RAM recording, ends after imageCount
   void fileLoop(Run& run);      // mode 3: recording into files, one image shown per 100 ms
+  void reportLostImages(Run& run);  // after a loop: lost images to the log and imagesLost
   void playbackLoop(Run& run);  // mode 2: recorded images playFrom..playTo
   void runLoop(Run& run);       // the thread's body: the loop of run's mode
 

@@ -1,6 +1,7 @@
 #include "CameraScanner.h"
 
 #include "CameraSelectionDialog.h"
+#include "GenicamSetting.h"
 #include "Logging.h"
 #include "RemoteToken.h"
 #include "StatusReporter.h"
@@ -86,6 +87,7 @@ void CameraScanner::scanCameras(CameraMap& cameras)
 
 void CameraScanner::scanLocal(CameraMap& cameras)
 {
+    GenicamSetting::apply();
     for (;;) {
         std::unique_ptr<vyk::Camera> camera;
         try {

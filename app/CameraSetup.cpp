@@ -1,6 +1,7 @@
 #include "CameraSetup.h"
 
 #include "RemoteToken.h"
+#include "GenicamSetting.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -47,6 +48,7 @@ CameraSetup::CameraSetup(const vyk::Configuration& configuration, const vyk::Des
     : QDialog(parent)
     , configuration_(configuration)
     , tree_(new QTreeWidget(this))
+    , genicamEdit_(new QLineEdit(GenicamSetting::stored(), tree_))
 {
     setModal(true);
     setWindowTitle(QStringLiteral("Setup"));
@@ -69,6 +71,15 @@ CameraSetup::CameraSetup(const vyk::Configuration& configuration, const vyk::Des
         connect(pixelFormatBox_, qOverload<int>(&QComboBox::currentIndexChanged), this, &CameraSetup::onComboChanged);
     }
     tokenEdit_ = addTokenRow(tree_);
+    auto* genicam = new QTreeWidgetItem(tree_);
+    genicam->setText(0, QStringLiteral("GenICam"));
+    auto* genicamRow = new QTreeWidgetItem(genicam);
+    genicamRow->setText(0, QStringLiteral("Cameras"));
+    genicamEdit_->setPlaceholderText(QStringLiteral("127.0.0.1, Fake_1, discover"));
+    genicamEdit_->setToolTip(QStringLiteral("GigE Vision and USB3 Vision cameras opened by the next camera scan: "
+                                            "Aravis device ids separated by commas. \"discover\" searches every "
+                                            "network interface. Empty: RASTEL_GENICAM, else none."));
+    tree_->setItemWidget(genicamRow, 1, genicamEdit_);
     tree_->expandAll();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -86,4 +97,9 @@ void CameraSetup::onComboChanged(int index)
     qDebug() << "Combo index changed to:" << index;
     if (pixelFormatBox_ && index >= 0)
         configuration_.pixel_format = pixelFormatBox_->itemData(index).toUInt();
+}
+
+QString CameraSetup::genicamCameras() const
+{
+    return genicamEdit_->text().trimmed();
 }

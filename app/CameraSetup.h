@@ -1,4 +1,5 @@
-// The camera "Setup" dialog: the pixel format (bit depth) of the selected camera.
+// The camera "Setup" dialog: the pixel format (bit depth) of the selected camera, and which
+// GenICam cameras the camera scan opens.
 #pragma once
 
 #include "camera/Configuration.h"
@@ -21,12 +22,15 @@ public:
 
     // The configuration as edited.
     const vyk::Configuration& configuration() const { return configuration_; }
+    // The GenICam camera list as edited (starts as the stored one).
+    QString genicamCameras() const;
 
     // The tree and the pixel-format box (null without the row), for tests.
     QTreeWidget* tree() const { return tree_; }
     QComboBox* pixelFormatBox() const { return pixelFormatBox_; }
     // The token field, for tests.
     QLineEdit* tokenEdit() const { return tokenEdit_; }
+    QLineEdit* genicamEdit() const { return genicamEdit_; }
 
 public slots:
     // Stores the flag of entry index as the pixel format.
@@ -37,4 +41,5 @@ private:
     QTreeWidget* tree_;                  // child
     QComboBox* pixelFormatBox_ = nullptr; // child of tree_, or null
     QLineEdit* tokenEdit_ = nullptr;      // child of tree_
+    QLineEdit* genicamEdit_;             // child of tree_
 };

@@ -6,6 +6,7 @@
 #include "CameraScanner.h"
 #include "CameraSelector.h"
 #include "CameraSetup.h"
+#include "GenicamSetting.h"
 #include "DockFactory.h"
 #include "HealthMonitor.h"
 #include "IconLoader.h"
@@ -570,6 +571,7 @@ void MainWindow::connectCamera(DWORD serial, CameraAcquisition* acquisition)
     connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
     if (recordCommands_)
         connect(acquisition, &CameraAcquisition::recordingFailed, recordCommands_, &RecordCommands::onRecordingFailed, unique);
+        connect(acquisition, &CameraAcquisition::imagesLost, recordCommands_, &RecordCommands::onImagesLost, unique);
     if (histogram_)
         connect(histogram_, &HistogramWidget::visibilityChanged, acquisition, &CameraAcquisition::onHistVisibleChanged, unique);
 
@@ -621,18 +623,18 @@ void MainWindow::onCameraSetup()
 {
     const std::optional<DWORD> serial = CameraSelector::currentSerial(cameraSelector_);
     const auto camera = serial ? cameras_.find(*serial) : cameras_.end();
-    if (camera == cameras_.end()) {
-        // Without a camera the dialog still takes the token for device servers, which the
-        // next "Scan for Camera" sends.
-        CameraSetup(vyk::Configuration{}, vyk::Description{}, this).exec();
-        return;
-    }
+    const bool hasCamera = camera != cameras_.end();
     try {
-        CameraSetup dialog(camera->second->getConfiguration(), camera->second->getDescription(), this);
-        if (dialog.exec() == QDialog::Accepted)
+        // Without a camera the dialog still chooses the GenICam cameras of the next scan.
+        CameraSetup dialog(hasCamera ? camera->second->getConfiguration() : vyk::Configuration{},
+                           hasCamera ? camera->second->getDescription() : vyk::Description{}, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        GenicamSetting::store(dialog.genicamCameras());
+        if (hasCamera)
             camera->second->setConfiguration(dialog.configuration());
     } catch (const vyk::CameraException& e) {
-        qCritical() << "Camera setup failed for camera: " << *serial << e.what();
+        qCritical() << "Camera setup failed for camera: " << serial.value_or(0) << e.what();
         QMessageBox::warning(this, QStringLiteral("Setup"), QString::fromUtf8(e.what()));
     }
 }

@@ -426,6 +426,12 @@ void RecordCommands::onRecordingFailed(DWORD serial, const QString& error)
     QMessageBox::warning(context_.window, QStringLiteral("Recording stopped"), text);
 }
 
+void RecordCommands::onImagesLost(DWORD serial, quint64 count)
+{
+    if (context_.statusBar)
+        context_.statusBar->showMessage(QStringLiteral("Camera %1 lost %2 images").arg(serial).arg(count));
+}
+
 void RecordCommands::onPlaybackStateChanged(DWORD serial, bool running)
 {
     if (CameraSelector::currentSerial(context_.cameraSelector) != serial)

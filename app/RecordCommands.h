@@ -45,6 +45,8 @@ public:
     // A file recording of serial ended early (error says why): tells the user; the images
     // recorded until then stay on disk.
     void onRecordingFailed(DWORD serial, const QString& error);
+    // Shows in the status bar how many images a camera lost in its last preview or recording.
+    void onImagesLost(DWORD serial, quint64 count);
     // Playback of serial started or stopped.
     void onPlaybackStateChanged(DWORD serial, bool running);
     // The settings tree switched the data format of serial.

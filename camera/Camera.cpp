@@ -837,6 +837,8 @@ uint32_t Camera::getRecordedImageCount() { return _s->recorder ? _s->recorder->s
 
 uint32_t Camera::getRecorderBufferSize() { return _s->recorder ? _s->recorder->status().bufferSize : 0; }
 
+uint64_t Camera::getLostImageCount() { return _s->recorder ? _s->recorder->lostFrames() : 0; }
+
 namespace {
 
 // Polls done() until it returns true: sleeps 1 ms between polls when delay is set and
@@ -857,7 +859,8 @@ void pollUntil(bool delay, double timeout_s, Done done) {
 // Throws the failure that ended a recording (a file that could not be written, a camera
 // that stopped answering). Lost frames alone end no recording and are not thrown here.
 void throwIfEndedByFailure(const RecorderHandle::Status& status) {
-  if (!status.running && status.errorStatus != 0 && status.errorStatus != VYK_ERR_BUFFER_OVERRUN) {
+  if (!status.running && status.errorStatus != 0 && status.errorStatus != VYK_ERR_BUFFER_OVERRUN &&
+      status.errorStatus != VYK_ERR_INCOMPLETE_IMAGES) {
     throw CameraException(static_cast<uint32_t>(status.errorStatus));
   }
 }

@@ -112,6 +112,9 @@ class Camera {
   uint32_t getRecordedImageCount();
   /// The recorder's buffer size in images (0 without a recorder).
   uint32_t getRecorderBufferSize();
+  /// Images of the current or last recording that were lost: delivered incomplete by the
+  /// camera or not taken in time (0 without a recorder).
+  uint64_t getLostImageCount();
   /// Waits until the recorder holds an image; delay sleeps 1 ms between polls; timeout in seconds (NaN = none).
   void waitForFirstImage(bool delay = true, double timeout_s = kNoTimeout);
   /// Waits for an image newer than the last fetched one, or the recorder's end.

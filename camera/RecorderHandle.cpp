@@ -57,6 +57,13 @@ RecorderHandle::Status RecorderHandle::status() const {
   return status;
 }
 
+uint64_t RecorderHandle::lostFrames() const {
+  uint64_t delivered = 0;
+  uint64_t lost = 0;
+  throwIfFailed(VYK_RecorderGetFrameCounts(_recorder, _camera, &delivered, &lost));
+  return lost;
+}
+
 bool RecorderHandle::queryStatus(Status& out) const noexcept {
   uint32_t running = 0;
   Status status;

@@ -58,6 +58,9 @@ class RecorderHandle {
   void windUp() noexcept;
   /// The status; throws on failure.
   Status status() const;
+  /// Frames the camera delivered that did not make it into the recording (incomplete, or not
+  /// taken in time); throws on failure.
+  uint64_t lostFrames() const;
   /// The status into out; false (and out untouched) when the query fails.
   bool queryStatus(Status& out) const noexcept;
   /// The settings; throws on failure.

@@ -3,6 +3,8 @@ find_package(Threads REQUIRED)
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+# GenICam cameras (GigE Vision, USB3 Vision) through Aravis.
+pkg_check_modules(ARAVIS REQUIRED IMPORTED_TARGET aravis-0.8)
 find_package(TIFF REQUIRED)
 find_package(DCMTK REQUIRED)
 

@@ -1,13 +1,14 @@
 include(GoogleTest)
 
-# rastel_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# rastel_add_test(NAME name SOURCES ... LIBS ... [GUI] [PROPERTIES prop value ...])
+# PROPERTIES are added to every test of the program (e.g. RESOURCE_LOCK).
 # A GUI test must be run under xvfb-run (make test does). Tests carry the label "gui" or
 # "core"; sanitizer runs select the core ones with `ctest -L core`.
 # Builds every non-GUI test program (what the sanitizer runs need, and nothing more).
 add_custom_target(rastel_core_tests)
 
 function(rastel_add_test)
-  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
   if(NOT T_GUI)
@@ -22,7 +23,7 @@ function(rastel_add_test)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${label} TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255")
+    PROPERTIES LABELS ${label} TIMEOUT 300 ENVIRONMENT "RASTEL_DISCOVERY_ADDRESS=127.255.255.255" ${T_PROPERTIES})
 endfunction()
 
 # Widget tests link this main(), which creates the QApplication.

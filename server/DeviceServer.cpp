@@ -62,21 +62,41 @@ bool isLoopback(const std::string& address)
     return address.rfind("127.", 0) == 0;
 }
 
+// Sets an environment variable, or removes it for an empty value.
+void setOrUnset(const char* name, const std::string& value)
+{
+    if (!value.empty())
+        setenv(name, value.c_str(), 1);
+    else
+        unsetenv(name);
+}
+
 // The token (when a token file is given) and the allow list; checked before any device opens.
 AccessControl accessOf(const ServerOptions& options)
 {
     return AccessControl(options.tokenFile.empty() ? std::string() : readTokenFile(options.tokenFile), options.allow);
 }
 
-// The device libraries read the device set named by RASTEL_SIM_CONFIG.
+// The device libraries read the device set named by RASTEL_SIM_CONFIG and the GenICam
+// cameras listed in RASTEL_GENICAM.
 const ServerOptions& pointLibrariesAt(const ServerOptions& options)
 {
     setLogLevel(options.logLevel);
-    if (!options.configFile.empty())
-        setenv("RASTEL_SIM_CONFIG", options.configFile.c_str(), 1);
-    else
-        unsetenv("RASTEL_SIM_CONFIG");
+    setOrUnset("RASTEL_SIM_CONFIG", options.configFile);
+    setOrUnset("RASTEL_GENICAM", options.genicam);
     return options;
+}
+
+// Opens every camera not yet open, on any interface, until none is left.
+void openEveryOtherCamera(std::vector<std::unique_ptr<vyk::Camera>>& opened)
+{
+    for (;;) {
+        try {
+            opened.push_back(std::make_unique<vyk::Camera>(vyk::InterfaceType::Any, kAnySerial));
+        } catch (const vyk::CameraException&) {
+            break; // every camera is open
+        }
+    }
 }
 
 }  // namespace
@@ -131,14 +151,10 @@ void DeviceServer::openCameras()
                 logLine(LogLevel::Error, "camera " + std::to_string(configured.serial) + " cannot be opened: " + e.what());
             }
         }
+        if (!options_.genicam.empty())
+            openEveryOtherCamera(opened); // the GenICam cameras follow the listed ones
     } else {
-        for (;;) {
-            try {
-                opened.push_back(std::make_unique<vyk::Camera>(vyk::InterfaceType::Any, kAnySerial));
-            } catch (const vyk::CameraException&) {
-                break; // every camera is open
-            }
-        }
+        openEveryOtherCamera(opened);
     }
     std::vector<uint32_t> dxrSerials;
     for (const auto& camera : opened)

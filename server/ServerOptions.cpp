@@ -51,6 +51,9 @@ std::string serverUsage()
            "  --discovery-port N     UDP port for discovery requests (default 50000; 0 = a free port)\n"
            "  --config FILE          simulated device set (JSON with \"cameras\" and \"light_sources\");\n"
            "                         default: $RASTEL_SIM_CONFIG, else the built-in set\n"
+           "  --genicam ID[,ID...]   serve these GenICam cameras too: Aravis device ids such as an address\n"
+           "                         (127.0.0.1) or Fake_1; \"discover\" searches every interface\n"
+           "                         (default: $RASTEL_GENICAM, else none)\n"
            "  --data-dir DIR         recording folder; remote file recordings stay inside it,\n"
            "                         uploaded LUT files go to DIR/luts (default ./rastel-devserver-data)\n"
            "  --heartbeat-ms N       clients' heartbeat period; a device whose client is silent for three\n"
@@ -71,6 +74,8 @@ ServerOptions parseServerOptions(const std::vector<std::string>& arguments)
     ServerOptions options;
     if (const char* config = std::getenv("RASTEL_SIM_CONFIG"))
         options.configFile = config;
+    if (const char* genicam = std::getenv("RASTEL_GENICAM"))
+        options.genicam = genicam;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         const auto value = [&]() -> const std::string& {
@@ -88,6 +93,8 @@ ServerOptions parseServerOptions(const std::vector<std::string>& arguments)
             options.discoveryPort = static_cast<uint16_t>(number(option, value(), 65535));
         else if (option == "--config")
             options.configFile = value();
+        else if (option == "--genicam")
+            options.genicam = value();
         else if (option == "--data-dir")
             options.dataDir = value();
         else if (option == "--heartbeat-ms")

@@ -41,6 +41,7 @@ constexpr CodeText kTexts[] = {
     {0x8016000Du, "The camera must be armed first."},
     {0x4016000Eu, "Trigger not accepted: the camera is busy."},
     {0x8016000Fu, "The file type or the pixel layout is not supported for export."},
+    {0x80160010u, "Images were lost: the camera delivered them incomplete."},
     // The recorder's own codes (vyk_recorder.h).
     {0xC0153011u, "The target file exists and will be replaced."},
     {0x80153012u, "The target file exists already."},

@@ -3,6 +3,7 @@
 #define VYKSIM_SIM_CAMERA_H
 
 #include "CamRam.h"
+#include "CameraDevice.h"
 #include "CameraConfig.h"
 #include "CameraSettings.h"
 #include "FrameSetup.h"
@@ -23,85 +24,87 @@ namespace vyksim {
 // held while sinkMutex_ is taken or while the sink runs, and vice versa; the registry
 // lock is never taken by a camera. The frame thread is started by the constructor and
 // joined by shutdown() (or the destructor).
-class SimCamera {
+class SimCamera : public CameraDevice {
 public:
     // Opens the device: defaults applied and armed, frame thread started.
     SimCamera(const CameraConfig& config, uint16_t numberAtInterface);
     // Calls shutdown().
-    ~SimCamera();
+    ~SimCamera() override;
     SimCamera(const SimCamera&) = delete;
     SimCamera& operator=(const SimCamera&) = delete;
 
     // Stops taking images and joins the frame thread; afterwards every call fails with VYK_ERR_INVALID_HANDLE.
     // Returns VYK_ERR_DEVICE_TIMEOUT when the device had stopped answering.
-    int32_t shutdown();
+    int32_t shutdown() override;
     // The fixed configuration.
     const CameraConfig& config() const { return config_; }
     // Number of the camera on its interface.
     uint16_t numberAtInterface() const { return number_; }
+    uint32_t serial() const override { return config_.serial; }
+    uint16_t interfaceType() const override { return config_.interfaceType; }
 
-    int32_t description(VYK_Description& out);                          // description record
-    int32_t description2(VYK_Description2& out);                        // second description block
-    int32_t cameraType(VYK_CameraType& out);                            // camera type record
-    int32_t name(char* out, uint16_t length);                           // device name
-    int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status); // health words
-    int32_t arm();                                                      // validate and apply settings
-    int32_t resetToDefaults();                                          // default settings, disarmed
-    int32_t transferMode(uint16_t* mode);                               // live transfer on/off
-    int32_t setTransferMode(uint16_t mode);
-    int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase);
-    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase);
-    int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds);        // image period at armed settings
-    int32_t pixelRate(uint32_t* rate);
-    int32_t setPixelRate(uint32_t rate);
-    int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1);
-    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1);
-    int32_t binning(uint16_t* horz, uint16_t* vert);
-    int32_t setBinning(uint16_t horz, uint16_t vert);
-    int32_t sensorFormat(uint16_t* format);
-    int32_t setSensorFormat(uint16_t format);
-    int32_t conversionFactor(uint16_t* factor);
-    int32_t setConversionFactor(uint16_t factor);
-    int32_t pixelFormat(uint32_t* current, uint32_t* supported);
-    int32_t setPixelFormat(uint32_t flag);
-    int32_t noiseFilter(uint16_t* mode);
-    int32_t setNoiseFilter(uint16_t mode);
-    int32_t darkOffset(uint16_t* offset);
-    int32_t doubleImage(uint16_t* mode);
-    int32_t setDoubleImage(uint16_t mode);
-    int32_t altSensitivity(uint16_t* mode);
-    int32_t setAltSensitivity(uint16_t mode);
-    int32_t colorSetting(uint16_t* setting);
-    int32_t colorMatrix(double* matrix);
-    int32_t timestampMode(uint16_t* mode);
-    int32_t setTimestampMode(uint16_t mode);
-    int32_t metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version);
-    int32_t setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version);
-    int32_t triggerMode(uint16_t* mode);
-    int32_t setTriggerMode(uint16_t mode);
-    int32_t forceTrigger(uint16_t* accepted);                           // software trigger
-    int32_t acquireMode(uint16_t* mode);
-    int32_t setAcquireMode(uint16_t mode);
-    int32_t acquireModeEx(uint16_t* mode, uint32_t* number);
-    int32_t setAcquireModeEx(uint16_t mode, uint32_t number);
-    int32_t recordingState(uint16_t* state);
-    int32_t setRecordingState(uint16_t state);
-    int32_t ramSize(VYK_RamSize& out);
-    int32_t segmentSizes(uint32_t* sizes);
-    int32_t setSegmentSizes(const uint32_t* sizes);
-    int32_t activeSegment(uint16_t* segment);
-    int32_t setActiveSegment(uint16_t segment);
-    int32_t segmentImages(uint16_t segment, uint32_t* valid, uint32_t* maximum);
-    int32_t storageMode(uint16_t* mode);
-    int32_t setStorageMode(uint16_t mode);
-    int32_t recorderSubmode(uint16_t* mode);
-    int32_t setRecorderSubmode(uint16_t mode);
-    int32_t releaseOptionalResource();                                  // holds none: checks liveness only
+    int32_t description(VYK_Description& out) override;                          // description record
+    int32_t description2(VYK_Description2& out) override;                        // second description block
+    int32_t cameraType(VYK_CameraType& out) override;                            // camera type record
+    int32_t name(char* out, uint16_t length) override;                           // device name
+    int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override; // health words
+    int32_t arm() override;                                                      // validate and apply settings
+    int32_t resetToDefaults() override;                                          // default settings, disarmed
+    int32_t transferMode(uint16_t* mode) override;                               // live transfer on/off
+    int32_t setTransferMode(uint16_t mode) override;
+    int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase) override;
+    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
+    int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds) override;        // image period at armed settings
+    int32_t pixelRate(uint32_t* rate) override;
+    int32_t setPixelRate(uint32_t rate) override;
+    int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
+    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override;
+    int32_t binning(uint16_t* horz, uint16_t* vert) override;
+    int32_t setBinning(uint16_t horz, uint16_t vert) override;
+    int32_t sensorFormat(uint16_t* format) override;
+    int32_t setSensorFormat(uint16_t format) override;
+    int32_t conversionFactor(uint16_t* factor) override;
+    int32_t setConversionFactor(uint16_t factor) override;
+    int32_t pixelFormat(uint32_t* current, uint32_t* supported) override;
+    int32_t setPixelFormat(uint32_t flag) override;
+    int32_t noiseFilter(uint16_t* mode) override;
+    int32_t setNoiseFilter(uint16_t mode) override;
+    int32_t darkOffset(uint16_t* offset) override;
+    int32_t doubleImage(uint16_t* mode) override;
+    int32_t setDoubleImage(uint16_t mode) override;
+    int32_t altSensitivity(uint16_t* mode) override;
+    int32_t setAltSensitivity(uint16_t mode) override;
+    int32_t colorSetting(uint16_t* setting) override;
+    int32_t colorMatrix(double* matrix) override;
+    int32_t timestampMode(uint16_t* mode) override;
+    int32_t setTimestampMode(uint16_t mode) override;
+    int32_t metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version) override;
+    int32_t setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version) override;
+    int32_t triggerMode(uint16_t* mode) override;
+    int32_t setTriggerMode(uint16_t mode) override;
+    int32_t forceTrigger(uint16_t* accepted) override;                           // software trigger
+    int32_t acquireMode(uint16_t* mode) override;
+    int32_t setAcquireMode(uint16_t mode) override;
+    int32_t acquireModeEx(uint16_t* mode, uint32_t* number) override;
+    int32_t setAcquireModeEx(uint16_t mode, uint32_t number) override;
+    int32_t recordingState(uint16_t* state) override;
+    int32_t setRecordingState(uint16_t state) override;
+    int32_t ramSize(VYK_RamSize& out) override;
+    int32_t segmentSizes(uint32_t* sizes) override;
+    int32_t setSegmentSizes(const uint32_t* sizes) override;
+    int32_t activeSegment(uint16_t* segment) override;
+    int32_t setActiveSegment(uint16_t segment) override;
+    int32_t segmentImages(uint16_t segment, uint32_t* valid, uint32_t* maximum) override;
+    int32_t storageMode(uint16_t* mode) override;
+    int32_t setStorageMode(uint16_t mode) override;
+    int32_t recorderSubmode(uint16_t* mode) override;
+    int32_t setRecorderSubmode(uint16_t mode) override;
+    int32_t releaseOptionalResource() override;                                  // holds none: checks liveness only
 
-    int32_t setSink(FrameSink sink);                                    // frame hand-over to the recorder
-    int32_t readCamRam(uint16_t segment, uint32_t index, SimFrame& out);
-    int32_t imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth);
-    int32_t renderFrame(SimFrame& out);                                 // unpaced render (benchmarks)
+    int32_t setSink(FrameSink sink) override;                                    // frame hand-over to the recorder
+    int32_t readCamRam(uint16_t segment, uint32_t index, SimFrame& out) override;
+    int32_t imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth) override;
+    int32_t renderFrame(SimFrame& out) override;                                 // unpaced render (benchmarks)
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -44,5 +44,6 @@
 #define VYK_ERR_NOT_ARMED             ((int32_t)0x8016000Du) /* camera must be armed first */
 #define VYK_ERR_TRIGGER_REJECTED      ((int32_t)0x4016000Eu) /* warning: trigger not accepted while busy */
 #define VYK_ERR_EXPORT_FORMAT         ((int32_t)0x8016000Fu) /* export: file suffix or layout not supported */
+#define VYK_ERR_INCOMPLETE_IMAGES     ((int32_t)0x80160010u) /* frames lost: the camera delivered them incomplete */
 
 #endif /* VYK_ERRORS_H */

@@ -39,6 +39,7 @@ struct SimFrame {
     std::array<uint8_t, 69> metadata{};
     bool hasTimestamp = false;       // timestamp mode on: timestamp holds the 22-byte block
     std::array<uint8_t, 22> timestamp{};
+    bool incomplete = false;         // the camera delivered this image incomplete: no pixels, counts as lost
 };
 
 // Receives every frame the camera produces while its recording state is on and it
@@ -65,6 +66,11 @@ int32_t simImageFormat(VYK_HANDLE camera, uint32_t* width, uint32_t* height, uin
 // it can, without pacing and without delivering it anywhere (benchmarks, tests). Its
 // frame number is the count of images the camera has made since it was opened.
 int32_t simRenderFrame(VYK_HANDLE camera, SimFrame& out);
+
+// What the transport of a real (GenICam) camera reported for its current or last recording:
+// buffers completed, buffers that arrived incomplete, and frames dropped (for want of a free
+// buffer, or never seen). VYK_ERR_NOT_SUPPORTED for simulated cameras.
+int32_t simStreamCounts(VYK_HANDLE camera, uint64_t* completed, uint64_t* incomplete, uint64_t* underruns);
 
 } // namespace vyksim
 

@@ -139,7 +139,8 @@ void Recorder::noteError(int32_t code)
     // The first failure stays, except that lost frames give way to a failure that ends the
     // recording (a write that failed, a camera that stopped answering): the status must
     // tell why the recording ended.
-    if (errorStatus_ == 0 || (errorStatus_ == VYK_ERR_BUFFER_OVERRUN && code != VYK_ERR_BUFFER_OVERRUN))
+    auto lostFrames = [](int32_t c) { return c == VYK_ERR_BUFFER_OVERRUN || c == VYK_ERR_INCOMPLETE_IMAGES; };
+    if (errorStatus_ == 0 || (lostFrames(errorStatus_) && !lostFrames(code)))
         errorStatus_ = code;
 }
 
@@ -496,6 +497,12 @@ void Recorder::onFrame(const vyksim::SimFrame& frame)
             noteError(VYK_ERR_BUFFER_OVERRUN);
         }
         lastFrameNumber_ = frame.frameNumber;
+        if (frame.incomplete) {
+            // Never stored: an incomplete image would pass for a good one.
+            ++lost_;
+            noteError(VYK_ERR_INCOMPLETE_IMAGES);
+            return;
+        }
         measure = autoExposure_.on && frame.frameNumber >= aeSettleFrame_ && !aePending_;
         region = autoExposure_.region;
         if (mode_ != VYK_RECORDER_MODE_CAMRAM) {

@@ -6,6 +6,7 @@
 #include "CameraScanner.h"
 #include "CameraSelectionDialog.h"
 #include "CameraSetup.h"
+#include "GenicamSetting.h"
 #include "HealthMonitor.h"
 #include "MainWindow.h"
 #include "VYKToolbarPopup.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -147,8 +149,8 @@ TEST(CameraSetupDialog, OnePixelFormatShowsOnlyTheSettingsRow)
     vyk::Description description;
     description.pixel_format_vec = {0x1};
     CameraSetup single(configuration, description);
-    // "Settings", then the device servers' token under "Remote Access".
-    ASSERT_EQ(single.tree()->topLevelItemCount(), 2);
+    // "Settings", the device servers' token under "Remote Access", then "GenICam".
+    ASSERT_EQ(single.tree()->topLevelItemCount(), 3);
     EXPECT_EQ(single.tree()->topLevelItem(0)->text(0), QStringLiteral("Settings"));
     EXPECT_EQ(single.tree()->topLevelItem(1)->text(0), QStringLiteral("Remote Access"));
     EXPECT_EQ(single.tree()->topLevelItem(0)->childCount(), 0);
@@ -165,6 +167,30 @@ TEST(CameraSetupDialog, OnePixelFormatShowsOnlyTheSettingsRow)
     EXPECT_EQ(several.tree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("Pixelformat"));
     box->setCurrentIndex(2);
     EXPECT_EQ(several.configuration().pixel_format, 0x10u);
+}
+
+TEST_F(MainWindowTest, CameraSetupKeepsTheGenicamCamerasInTheSettingsFile)
+{
+    // What the dialog shows comes from the settings file; accepting stores the edit, and the
+    // next scan hands it to the device library in place of RASTEL_GENICAM.
+    qputenv("RASTEL_GENICAM", "127.0.0.9");
+    GenicamSetting::store(QStringLiteral(" Fake_1 "));
+    {
+        CameraSetup dialog(vyk::Configuration{}, vyk::Description{});
+        ASSERT_EQ(dialog.tree()->topLevelItem(2)->text(0), QStringLiteral("GenICam"));
+        EXPECT_EQ(dialog.tree()->topLevelItem(2)->child(0)->text(0), QStringLiteral("Cameras"));
+        EXPECT_EQ(dialog.genicamEdit()->text(), QStringLiteral("Fake_1"));
+        dialog.genicamEdit()->setText(QStringLiteral("127.0.0.1,Fake_1 "));
+        EXPECT_EQ(dialog.genicamCameras(), QStringLiteral("127.0.0.1,Fake_1"));
+    }
+    GenicamSetting::apply();
+    EXPECT_EQ(qgetenv("RASTEL_GENICAM"), QByteArray("Fake_1"));
+    // Cleared in the dialog: the variable the process started with counts again.
+    GenicamSetting::store(QString());
+    GenicamSetting::apply();
+    EXPECT_EQ(qgetenv("RASTEL_GENICAM"), QByteArray("127.0.0.9"));
+    EXPECT_EQ(setting(GenicamSetting::kKey).toString(), QString());
+    qunsetenv("RASTEL_GENICAM");
 }
 
 TEST(ToolbarPopup, PressingOpensThePanelBelowAndHidingUnchecks)

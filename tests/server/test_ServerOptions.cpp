@@ -40,6 +40,16 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(parseServerOptions({"x", "--port", "8200"}).basePort, 8200);
 }
 
+TEST(ServerOptions, GenicamCamerasFromTheOptionOrTheEnvironment) {
+  unsetenv("RASTEL_GENICAM");
+  EXPECT_TRUE(parseServerOptions({"x"}).genicam.empty());
+  setenv("RASTEL_GENICAM", "Fake_1", 1);
+  EXPECT_EQ(parseServerOptions({"x"}).genicam, "Fake_1");
+  EXPECT_EQ(parseServerOptions({"x", "--genicam", "127.0.0.1,Fake_1"}).genicam, "127.0.0.1,Fake_1");
+  unsetenv("RASTEL_GENICAM");
+  EXPECT_NE(devserver::serverUsage().find("--genicam ID[,ID...]"), std::string::npos);
+}
+
 TEST(ServerOptions, BadArgumentsAreNamed) {
   const auto messageOf = [](std::vector<std::string> arguments) {
     try {
