@@ -148,7 +148,7 @@ TEST_F(CommandsTest, FileRecordingLongerThanThePreviewKeepsItsImageCount)
     answerer_->on(QStringLiteral("Save Sequence"), chooseFile(QDir(folder).filePath(QStringLiteral("long.tif")),
                                                               QStringLiteral("Multi-TIFF Files (*.tif)")));
     record_->onSequenceButtonPressed(true);
-    EXPECT_EQ(statusText(), QStringLiteral("Started Record with imagecount: 40"));
+    EXPECT_EQ(statusText().toStdString(), "Started Record with imagecount: 40");
     EXPECT_EQ(tree_->settingValue(QStringLiteral("Image Count")).toInt(), 40);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !context_.record->isChecked(); }, 20000));
     CameraAcquisition& acq = acquisition(22);
