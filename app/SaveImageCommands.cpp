@@ -100,7 +100,8 @@ void SaveImageCommands::onSaveOneImageClicked(bool saveAs)
     qDebug() << "Entered onSaveOneImageClicked -> open QFileDialog";
     const std::optional<DWORD> serial = CameraSelector::currentSerial(context_.cameraSelector);
     context_.status->clearStyle();
-    CameraAcquisition* acquisition = serial ? context_.acquisition(*serial) : nullptr;
+    // Watched: the camera can be removed while the dialog runs its event loop.
+    const QPointer<CameraAcquisition> acquisition = serial ? context_.acquisition(*serial) : nullptr;
     if (!acquisition)
         return;
 
@@ -111,6 +112,10 @@ void SaveImageCommands::onSaveOneImageClicked(bool saveAs)
         const std::optional<Choice> choice = ask(*serial, QStringLiteral("Save Current Image"));
         if (!choice)
             return;
+        if (!acquisition) {
+            reportCameraGone(*serial);
+            return;
+        }
         path = choice->path;
         if (saveAs) {
             index = context_.videoControl ? context_.videoControl->currentIndex() : 0;

@@ -1,6 +1,6 @@
-// "Save all Images" and "Record" in the main window while the event loop runs under them:
-// nothing may replace the images being saved, and a camera that goes away in between (camera
-// removal, rescan, closing the window) ends the command cleanly.
+// Saving images and "Record" in the main window while the event loop runs under them: nothing
+// may replace the images being saved, and a camera that goes away in between (camera removal,
+// rescan, closing the window) ends the command cleanly.
 #include "MainWindowFixture.h"
 
 #include "MainWindow.h"
@@ -138,6 +138,27 @@ TEST_F(SaveAllTest, SavingStopsCleanlyWhenTheCameraGoes)
         EXPECT_TRUE(files.entryList(QDir::Files).isEmpty()) << files.entryList(QDir::Files).join(',').toStdString();
         EXPECT_TRUE(logged(QStringLiteral("Camera:  11  was removed while its images were being saved.")));
     }
+}
+
+TEST_F(SaveAllTest, SavingOneImageStopsCleanlyWhenTheCameraGoesDuringTheDialog)
+{
+    MainWindow& window = makeWindow();
+    recordInto(window, 11, 2);
+    const QDir files = folder(QStringLiteral("one"));
+    answerer_->on(QStringLiteral("Save Current Image"), [&window, files](QWidget* widget) {
+        auto* dialog = qobject_cast<SaveImageFileDialog*>(widget);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(files.filePath(QStringLiteral("one.tif")));
+        // The camera goes while the dialog is still open.
+        QTimer::singleShot(0, &window, [&window, dialog] {
+            emit window.camError(11, false);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    });
+    action(window, "Save current Image as")->trigger();
+    EXPECT_EQ(window.cameras().count(11), 0u);
+    EXPECT_EQ(statusText(), QStringLiteral("Saving aborted!"));
+    EXPECT_TRUE(files.entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(SaveAllTest, RecordStopsCleanlyWhenTheCameraGoesWhileItsPreviewStops)
