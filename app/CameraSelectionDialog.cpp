@@ -4,8 +4,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -72,6 +76,36 @@ CameraSelectionDialog::CameraSelectionDialog(const std::vector<vyk::DeviceEntry>
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_);
     layout->addWidget(addButton);
+    fitColumnsToContents();
+}
+
+void CameraSelectionDialog::fitColumnsToContents()
+{
+    // Every column is as wide as its widest cell or title, so no device name is cut; the
+    // stretched last column takes what is left over.
+    QHeaderView* header = table_->horizontalHeader();
+    const int last = table_->columnCount() - 1;
+    for (int column = 0; column < last; ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+
+    int needed = table_->verticalHeader()->sizeHint().width() + 2 * table_->frameWidth()
+                 + table_->verticalScrollBar()->sizeHint().width();
+    // QTableView hides the item views' public content width.
+    const QAbstractItemView* view = table_;
+    for (int column = 0; column <= last; ++column)
+        needed += std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+    const QMargins margins = layout()->contentsMargins();
+    needed += margins.left() + margins.right();
+
+    // The dialog widens for long names as far as the screen allows; beyond that the last
+    // column keeps its full width too and the table scrolls sideways.
+    const QScreen* shownOn = screen();
+    const int available = shownOn ? shownOn->availableGeometry().width() : needed;
+    if (needed > available) {
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(last, QHeaderView::ResizeToContents);
+    }
+    resize(std::max(width(), std::min(needed, available)), height());
 }
 
 std::vector<vyk::DeviceEntry> CameraSelectionDialog::selectedEntries() const

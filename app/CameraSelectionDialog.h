@@ -23,6 +23,9 @@ public:
     QTableWidget* table() const { return table_; }
 
 private:
+    // Sizes the columns to their contents and widens the dialog to show them whole.
+    void fitColumnsToContents();
+
     std::vector<vyk::DeviceEntry> entries_; // row i shows entries_[i]
     QTableWidget* table_;                   // child
 };

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 class CameraAcquisition;
 class CameraSettingsTree;
@@ -41,6 +42,7 @@ struct CommandsContext {
     std::function<QIcon(const QString& name)> icons;                  // icon of an icon-theme name
     std::function<void(DWORD serial, int bits)> setBitDepth;          // the histogram's bit depth of a camera
     QString lastPath;                                                 // last recording or save path; empty at start
+    std::optional<DWORD> savingAllOf;                                 // camera whose images "Save all Images" writes now
 
     // The handle of serial, null when there is none.
     std::shared_ptr<vyk::AnyCamera> camera(DWORD serial) const;

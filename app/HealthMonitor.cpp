@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include <exception>
 #include <vector>
@@ -79,6 +80,14 @@ QString HealthMonitor::errorText(uint32_t errors)
 
 void HealthMonitor::checkAll(const CameraMap& cameras)
 {
+    // A warning or error box runs a nested event loop, in which the timer (or a restart of
+    // it by a camera removal) can call again: that call would stack another box for the
+    // same lasting cause, or report the same failed camera a second time.
+    if (checking_) {
+        qDebug() << "Health check skipped: the previous check still waits for its message box";
+        return;
+    }
+    const QScopedValueRollback<bool> running(checking_, true);
     qDebug() << "Checking Health of all cameras...";
     std::vector<DWORD> serials;
     for (const auto& entry : cameras)

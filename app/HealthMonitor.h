@@ -26,7 +26,8 @@ public:
 
     // One run over cameras in ascending serial order (remote cameras are skipped). cameras
     // is the live map: a camera removed by a cameraFailed receiver during the run is not
-    // checked any more. The first hardware error ends the run.
+    // checked any more. The first hardware error ends the run. A call made while a run is
+    // still going (from the nested event loop of its message box) does nothing.
     void checkAll(const CameraMap& cameras);
 
     // True after the user answered a warning with "Ignore".
@@ -46,4 +47,5 @@ private:
     QPointer<QWidget> boxParent_;
     StatusReporter* status_;     // owned by the main window
     bool ignoreWarnings_ = false; // GUI thread only
+    bool checking_ = false;       // GUI thread only; set for the duration of checkAll
 };

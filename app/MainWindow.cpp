@@ -547,13 +547,19 @@ void MainWindow::connectGlobalSignals()
             connect(overview_, &CameraOverview::changeHistogramVisible, histogram_, &HistogramWidget::onHideShowRequest, unique);
         }
     }
-    connect(cameraSelector_, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::onCameraChanged, unique);
+    connectCameraSelector();
     if (histogram_)
         connect(histogramDock_, &ads::CDockWidget::viewToggled, histogram_, &HistogramWidget::onAnalysisWindowToggled, unique);
 
     for (const auto& [serial, acquisition] : acquisitions_)
         connectCamera(serial, acquisition);
     qInfo() << "Connects successful!";
+}
+
+void MainWindow::connectCameraSelector()
+{
+    connect(cameraSelector_, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::onCameraChanged,
+            Qt::UniqueConnection);
 }
 
 void MainWindow::connectCamera(DWORD serial, CameraAcquisition* acquisition)
@@ -682,12 +688,8 @@ void MainWindow::onCameraColorChanged(DWORD serialNo, QString color)
     colours_[serialNo] = color;
     if (camSetTree_)
         camSetTree_->setCameraColor(serialNo, color);
-    // The playback control takes a colour with the camera; it is given its own camera again
-    // (a running playback keeps the old colour until the next switch).
-    const auto acquisition = acquisitions_.find(serialNo);
-    if (videoControl_ && videoControl_->serial() == serialNo && !videoControl_->isPlaying()
-        && acquisition != acquisitions_.end() && cameras_.count(serialNo) != 0)
-        videoControl_->onCameraChanged(cameras_.at(serialNo), color, acquisition->second);
+    if (videoControl_)
+        videoControl_->setCameraColor(serialNo, color);
     if (CameraSelector::currentSerial(cameraSelector_) == serialNo)
         recolourPanelDockIcons(color);
     if (ads::CDockWidget* dock = viewDock(serialNo))
@@ -785,7 +787,7 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
         CameraAcquisition* doomed = acquisition->second;
         acquisitions_.erase(acquisition);
         doomed->cameraError(serial);
-        delete doomed;
+        deleteAcquisition(doomed);
         qInfo() << "Deleted acquis of: " << serial;
     }
     if (viewDocks_.count(serial) != 0) {
@@ -818,6 +820,9 @@ void MainWindow::onCameraError(DWORD serial, bool msgBox)
             qCritical() << "CameraError in errorhandling with remaining camera: " << first << e.what();
             emit camError(first, true);
         }
+        // The rebuild took the selector off its slot; after the switch above it answers the
+        // user again, or choosing another camera would change only the combo's text.
+        connectCameraSelector();
     }
     updateActiveCameraLabel();
 
@@ -891,11 +896,22 @@ void MainWindow::onSaveOneImageClicked(bool saveAs)
 
 void MainWindow::deleteAcquisitions()
 {
-    for (auto& [serial, acquisition] : acquisitions_) {
-        disconnect(acquisition, &CameraAcquisition::recordingDone, this, nullptr);
-        delete acquisition;
-    }
+    for (auto& [serial, acquisition] : acquisitions_)
+        deleteAcquisition(acquisition);
     acquisitions_.clear();
+}
+
+void MainWindow::deleteAcquisition(CameraAcquisition* acquisition)
+{
+    // Deleting stops the worker, whose run end would be queued to the playback control, the
+    // settings tree and the window and delivered after the object is gone; the playback
+    // control would then read the deleted object through the pointer it was given. So its
+    // signals go nowhere from here on, and what it queued before reaches the playback control
+    // now, while the object still exists.
+    disconnect(acquisition, nullptr, nullptr, nullptr);
+    if (videoControl_)
+        QCoreApplication::sendPostedEvents(videoControl_, QEvent::MetaCall);
+    delete acquisition;
 }
 
 void MainWindow::deleteViewDock(DWORD serial)

@@ -130,6 +130,8 @@ private:
     void createMenus();
     void createToolBar();
     void connectGlobalSignals();
+    // The camera selector's current-index-changed to onCameraChanged (once).
+    void connectCameraSelector();
     // The connections of one camera's view and acquisition object to the panels.
     void connectCamera(DWORD serial, CameraAcquisition* acquisition);
     // The command helpers and what they work on.
@@ -149,6 +151,8 @@ private:
 
     // Camera set changes.
     void deleteAcquisitions();
+    // Deletes acquisition (stopping its worker) after cutting it off from every receiver.
+    void deleteAcquisition(CameraAcquisition* acquisition);
     void deleteViewDock(DWORD serial);
     void rebuildCameraSelector();
     void updateActiveCameraLabel();

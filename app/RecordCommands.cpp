@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 
 #include <array>
@@ -98,20 +99,26 @@ RecordCommands::RecordCommands(CommandsContext& context, QObject* parent)
 
 void RecordCommands::onPreviewButtonPressed(bool checked)
 {
-    if (!context_.cameras || context_.cameras->empty() || !context_.settingsTree)
+    if (!context_.cameras || context_.cameras->empty() || !context_.settingsTree) {
+        withdraw(context_.preview, QStringLiteral("play-solid"), "Preview");
         return;
+    }
     const DWORD serial = treeSerial(*context_.settingsTree);
     const uint16_t triggerMode = treeTriggerMode(*context_.settingsTree);
     try {
         const std::shared_ptr<vyk::AnyCamera> camera = context_.camera(serial);
         CameraAcquisition* acquisition = context_.acquisition(serial);
-        if (!camera || !acquisition)
+        if (!camera || !acquisition) {
+            withdraw(context_.preview, QStringLiteral("play-solid"), "Preview");
             return;
+        }
         if (!checked) {
             qInfo() << "Preview stop requested for camera: " << serial;
             acquisition->stopCameraThreads();
             return;
         }
+        if (refuseWhileSaving(serial, context_.preview, QStringLiteral("play-solid")))
+            return;
         const vyk::Description description = camera->getDescription();
         if (camera->isRemote() && description.interface_type == vyk::InterfaceType::CLHS_DXR
             && !dxrAllocationUsable(*camera, serial)) {
@@ -147,23 +154,31 @@ void RecordCommands::onPreviewButtonPressed(bool checked)
 
 void RecordCommands::onSequenceButtonPressed(bool checked)
 {
-    if (!context_.cameras || context_.cameras->empty() || !context_.settingsTree)
+    // Watched: the events processed below (and the file dialogs) may remove the camera with
+    // its acquisition object, or rebuild the panels.
+    const QPointer<CameraSettingsTree> tree = context_.settingsTree;
+    if (!context_.cameras || context_.cameras->empty() || !tree) {
+        withdraw(context_.record, QStringLiteral("circle"), "Record");
         return;
-    CameraSettingsTree& tree = *context_.settingsTree;
-    const DWORD serial = treeSerial(tree);
-    const uint16_t triggerMode = treeTriggerMode(tree);
-    int32_t imageCount = tree.settingValue(QStringLiteral("Image Count"), 0).toInt();
-    const QString recordMode = tree.settingValue(QStringLiteral("Record Mode")).toString();
+    }
+    const DWORD serial = treeSerial(*tree);
+    const uint16_t triggerMode = treeTriggerMode(*tree);
+    int32_t imageCount = tree->settingValue(QStringLiteral("Image Count"), 0).toInt();
+    const QString recordMode = tree->settingValue(QStringLiteral("Record Mode")).toString();
     const std::shared_ptr<vyk::AnyCamera> camera = context_.camera(serial);
-    CameraAcquisition* acquisition = context_.acquisition(serial);
-    if (!camera || !acquisition)
+    const QPointer<CameraAcquisition> acquisition = context_.acquisition(serial);
+    if (!camera || !acquisition) {
+        withdraw(context_.record, QStringLiteral("circle"), "Record");
         return;
+    }
     try {
         if (!checked) {
             qInfo() << "Record sequence stop requested. Camera: " << serial;
             acquisition->stopCameraThreads();
             return;
         }
+        if (refuseWhileSaving(serial, context_.record, QStringLiteral("circle")))
+            return;
         qInfo() << "Record sequence start requested. Camera: " << serial << " RecMode: " << recordMode
                 << " Imagecount: " << imageCount;
         if (acquisition->isRunning()) {
@@ -173,13 +188,17 @@ void RecordCommands::onSequenceButtonPressed(bool checked)
             // The stopped run's end is delivered now, so it cannot reset the buttons of the
             // recording started below.
             QCoreApplication::processEvents();
+            if (!acquisition || !tree) {
+                reportGoneBeforeStart(serial);
+                return;
+            }
         }
         updateCameraBitness();
         const vyk::Description description = camera->getDescription();
         AcquisitionSettings& settings = acquisition->settings();
 
         if (recordMode == QStringLiteral("File")) {
-            if (startFileRecording(serial, *camera, triggerMode, imageCount))
+            if (startFileRecording(serial, *camera, triggerMode, imageCount) && acquisition)
                 reportMemoryCount(*acquisition, imageCount);
             return;
         }
@@ -202,7 +221,7 @@ void RecordCommands::onSequenceButtonPressed(bool checked)
             const int64_t maximum = camera->getCamRamMaxImages();
             if (imageCount > maximum) {
                 imageCount = static_cast<int32_t>(maximum);
-                tree.setImageCount(imageCount);
+                tree->setImageCount(imageCount);
             }
             settings.recMode = recordMode == QStringLiteral("Sequence CamRam") ? vyk::RecordMode::CamramSegment
                                                                                 : vyk::RecordMode::CamramRing;
@@ -220,7 +239,7 @@ void RecordCommands::onSequenceButtonPressed(bool checked)
         }
         emit recordingInProgress(serial);
         acquisition->startCameraThread();
-        waitForSequenceStart(serial);
+        waitForSequenceStart(*acquisition);
         reportMemoryCount(*acquisition, imageCount);
     } catch (const vyk::CameraException& e) {
         qCritical() << "Error starting Record" << serial << e.what();
@@ -236,7 +255,12 @@ bool RecordCommands::startFileRecording(DWORD serial, vyk::AnyCamera& camera, ui
         onRecordingDone(serial);
         return false;
     }
+    // The dialogs ran event loops, in which the camera may have been removed.
     CameraAcquisition* acquisition = context_.acquisition(serial);
+    if (!acquisition) {
+        reportGoneBeforeStart(serial);
+        return false;
+    }
     AcquisitionSettings& settings = acquisition->settings();
     settings.mode = AcquisitionSettings::kFile;
     settings.recMode = target->mode;
@@ -299,12 +323,11 @@ std::optional<RecordCommands::FileTarget> RecordCommands::chooseRemoteFile()
     return FileTarget{format.mode, path.toStdString()};
 }
 
-void RecordCommands::waitForSequenceStart(DWORD serial)
+void RecordCommands::waitForSequenceStart(CameraAcquisition& acquisition)
 {
     // The sequence thread releases the semaphore once its start phase is over; a thread
     // that never ran (camera released) would leave the window waiting for ever.
-    CameraAcquisition* acquisition = context_.acquisition(serial);
-    if (!acquisition->isRunning() && acquisition->availableImageCount() < 0)
+    if (!acquisition.isRunning() && acquisition.availableImageCount() < 0)
         throw vyk::CameraException("Recording did not start", kTimeoutCode);
     if (!recordingStartedSemaphore().tryAcquireFor(startTimeout_))
         throw vyk::CameraException("Recording did not start", kTimeoutCode);
@@ -330,6 +353,27 @@ bool RecordCommands::dxrAllocationUsable(vyk::AnyCamera& camera, DWORD serial)
         qWarning() << "Could not read the DXR allocation of camera: " << serial << e.what();
         return false;
     }
+}
+
+void RecordCommands::withdraw(QAction* action, const QString& iconName, const char* command)
+{
+    qInfo() << command << " can not start: no camera, settings or acquisition object";
+    context_.setActionState(action, iconName, false, action ? action->isEnabled() : false);
+}
+
+bool RecordCommands::refuseWhileSaving(DWORD serial, QAction* action, const QString& iconName)
+{
+    if (context_.savingAllOf != serial)
+        return false;
+    qInfo() << "Camera: " << serial << " is saving its images; no new run before saving ends.";
+    context_.status->show(QStringLiteral("Saving images... Press ESC to abort!"));
+    context_.setActionState(action, iconName, false, action ? action->isEnabled() : false);
+    return true;
+}
+
+void RecordCommands::reportGoneBeforeStart(DWORD serial)
+{
+    qWarning() << "Camera: " << serial << " was removed before its recording could start.";
 }
 
 void RecordCommands::refuseDxr(QAction* action, const QString& iconName)

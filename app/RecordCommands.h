@@ -74,6 +74,13 @@ private:
     static bool dxrAllocationUsable(vyk::AnyCamera& camera, DWORD serial);
     // The "Allocation error!" box; action gets iconName back and is unchecked.
     void refuseDxr(QAction* action, const QString& iconName);
+    // A pressed command that has nothing to start on: action gets iconName back, unchecked.
+    void withdraw(QAction* action, const QString& iconName, const char* command);
+    // True (action unchecked with iconName) while "Save all Images" writes serial's images:
+    // a new run would replace them in the middle of the file set.
+    bool refuseWhileSaving(DWORD serial, QAction* action, const QString& iconName);
+    // serial's camera went away while the record command waited for events or dialogs.
+    void reportGoneBeforeStart(DWORD serial);
     // The tree's "Lines per Image" for a line camera, else -1.
     int32_t linesPerImage(const vyk::Description& description) const;
     // The local "Save Sequence" dialog; none when cancelled.
@@ -83,8 +90,8 @@ private:
     // Asks for the target, starts a recording into files and waits until the camera records;
     // false when the user cancelled, throws on time-out.
     bool startFileRecording(DWORD serial, vyk::AnyCamera& camera, uint16_t triggerMode, int32_t imageCount);
-    // Waits for the sequence thread's start signal; throws on time-out.
-    void waitForSequenceStart(DWORD serial);
+    // Waits for acquisition's sequence thread to signal its start; throws on time-out.
+    void waitForSequenceStart(CameraAcquisition& acquisition);
     // Writes the count the recording holds into the tree and reports it.
     void reportMemoryCount(CameraAcquisition& acquisition, int32_t requested);
 

@@ -1,6 +1,7 @@
 #include "SaveImageCommands.h"
 
 #include "CameraSelector.h"
+#include "CommandLockout.h"
 #include "CommandsContext.h"
 #include "StatusReporter.h"
 
@@ -8,15 +9,20 @@
 #include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
 #include "camera/ConvertControl.h"
+#include "widgets/CameraSettingsTree.h"
 #include "widgets/SaveImageFileDialog.h"
 #include "widgets/VideoControl.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QStatusBar>
 
@@ -94,7 +100,8 @@ void SaveImageCommands::onSaveOneImageClicked(bool saveAs)
     qDebug() << "Entered onSaveOneImageClicked -> open QFileDialog";
     const std::optional<DWORD> serial = CameraSelector::currentSerial(context_.cameraSelector);
     context_.status->clearStyle();
-    CameraAcquisition* acquisition = serial ? context_.acquisition(*serial) : nullptr;
+    // Watched: the camera can be removed while the dialog runs its event loop.
+    const QPointer<CameraAcquisition> acquisition = serial ? context_.acquisition(*serial) : nullptr;
     if (!acquisition)
         return;
 
@@ -105,6 +112,10 @@ void SaveImageCommands::onSaveOneImageClicked(bool saveAs)
         const std::optional<Choice> choice = ask(*serial, QStringLiteral("Save Current Image"));
         if (!choice)
             return;
+        if (!acquisition) {
+            reportCameraGone(*serial);
+            return;
+        }
         path = choice->path;
         if (saveAs) {
             index = context_.videoControl ? context_.videoControl->currentIndex() : 0;
@@ -134,12 +145,18 @@ void SaveImageCommands::onSaveAllImagesClicked()
 {
     qDebug() << "Entered onSaveAllImagesClicked -> open QFileDialog";
     const std::optional<DWORD> serial = CameraSelector::currentSerial(context_.cameraSelector);
-    CameraAcquisition* acquisition = serial ? context_.acquisition(*serial) : nullptr;
+    // Watched: the dialog and the loop below run event loops, in which the camera can be
+    // removed (health check, camera error), rescanned or the window closed.
+    const QPointer<CameraAcquisition> acquisition = serial ? context_.acquisition(*serial) : nullptr;
     if (!acquisition)
         return;
     const std::optional<Choice> choice = ask(*serial, QStringLiteral("Save All Images"));
     if (!choice)
         return;
+    if (!acquisition) {
+        reportCameraGone(*serial);
+        return;
+    }
     const QString& path = choice->path;
     const int count = std::max(0, std::min(acquisition->maxImageCount(), acquisition->availableImageCount()));
     qDebug() << "Begin saving: " << count << " images to given Path:" << path;
@@ -170,11 +187,27 @@ void SaveImageCommands::onSaveAllImagesClicked()
         refuseEnding(path, QStringLiteral(" . Leaving save Function!"));
         return;
     }
+
+    // Until the last image is written nothing may re-record this camera's images (a second
+    // recording would end up in the same file set) or switch the panels to another camera.
+    // The settings tree's state is its own; the rest is set anew when the camera set changes.
+    const QScopedValueRollback<std::optional<DWORD>> saving(context_.savingAllOf, serial);
+    CommandLockout panel{context_.settingsTree.data()};
+    CommandLockout commands{context_.preview,    context_.record,         context_.trigger,
+                            context_.scan,       context_.saveAll,        context_.saveAs,
+                            context_.cameraSelector, context_.videoControl.data()};
+
     const QString folder = QFileInfo(path).absolutePath();
     for (int i = 0; i < count && !aborted; ++i) {
         qDebug() << "Save image No.:" << i << " in: " << folder;
         progress->setValue(i * 100 / count);
         QCoreApplication::processEvents();
+        if (!acquisition) {
+            commands.dismiss();
+            removeProgress();
+            reportCameraGone(*serial);
+            return;
+        }
         try {
             acquisition->saveImage(path, i, static_cast<vyk::DataFormat>(choice->dataFormat));
         } catch (const std::exception& e) {
@@ -231,6 +264,12 @@ void SaveImageCommands::refuseEnding(const QString& path, const QString& logTail
     QMessageBox::information(context_.window, QStringLiteral("Invalid Fileformat"),
                              QStringLiteral("The fileformat you provided is not supported or invalid please select a "
                                             "supported format!"));
+    context_.status->show(kAborted);
+}
+
+void SaveImageCommands::reportCameraGone(DWORD serial)
+{
+    qWarning() << "Camera: " << serial << " was removed while its images were being saved. Leaving save Function!";
     context_.status->show(kAborted);
 }
 

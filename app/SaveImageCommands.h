@@ -59,6 +59,9 @@ private:
     std::optional<Choice> ask(DWORD serial, const QString& title);
     // The "Invalid Fileformat" refusal; logLine ends the log line after the path.
     void refuseEnding(const QString& path, const QString& logTail);
+    // The camera of serial went away while saving: what was written stays, the rest is not
+    // written.
+    void reportCameraGone(DWORD serial);
     // The "Save Error" reports of a failed save.
     void reportSaveError(const std::exception& error);
 

@@ -146,8 +146,22 @@ void VideoControl::onCameraChanged(std::weak_ptr<vyk::AnyCamera> newCam, QString
     } catch (const std::exception& e) {
         qWarning() << "Could not read the new camera in videoctrl: " << e.what();
     }
+    colour_ = newColor;
+    updateTitle();
+}
+
+void VideoControl::setCameraColor(DWORD serialNo, const QString& color)
+{
+    if (serialNo != serial_)
+        return;
+    colour_ = color;
+    updateTitle();
+}
+
+void VideoControl::updateTitle()
+{
     // Rich text shows a newline as a space: the name and serial line break becomes <br>.
-    QString title = titleFormat_.arg(newColor.toHtmlEscaped(), cameraName_.toHtmlEscaped(), QString::number(serial_));
+    QString title = titleFormat_.arg(colour_.toHtmlEscaped(), cameraName_.toHtmlEscaped(), QString::number(serial_));
     titleLabel_->setText(title.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 

@@ -78,6 +78,9 @@ public slots:
     // The selected camera changed.
     void onCameraChanged(std::weak_ptr<vyk::AnyCamera> newCam, QString newColor,
                          CameraAcquisition* newAcuisitionInstance);
+    // serialNo got colour color: the title takes it when it shows that camera (also while
+    // playing); nothing else changes.
+    void setCameraColor(DWORD serialNo, const QString& color);
     // The conversion of serialNo changed: shows the current image again.
     void onConvertParamsChanged(DWORD serialNo);
     // The camera RAM segment of serialNo changed: new data format and new images.
@@ -109,6 +112,8 @@ private:
     // Indicator at currentIndex_ + 1 (hidden for an empty slider) and the position label.
     void refresh();
     void updatePositionLabel();
+    // The title label from the current camera's colour, name and serial.
+    void updateTitle();
     // Moves to index (clamped by the callers) and shows it; refreshes on success.
     void stepTo(int index);
     void setSliderRange(int n, bool reset);
@@ -135,6 +140,7 @@ private:
 
     DWORD serial_ = 0;                         // current camera
     QString cameraName_;                       // current camera's name
+    QString colour_;                           // current camera's colour name
     CameraAcquisition* acquisition_ = nullptr; // current camera's acquisition (owned by the window)
     int currentIndex_ = 0;                     // 0-based image shown last
     bool playing_ = false;

@@ -11,10 +11,13 @@
 
 #include "acquisition/CameraAcquisition.h"
 #include "camera/AnyCamera.h"
+#include "widgets/CameraSettingsTree.h"
+#include "widgets/VideoControl.h"
 
 #include <qtadvanceddocking/DockManager.h>
 #include <qtadvanceddocking/DockWidget.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -57,6 +60,26 @@ QColor tintOf(const QIcon& icon)
                 return pixel;
         }
     return best;
+}
+
+// The overview's colour combo box of serial.
+QComboBox* colourBoxOf(MainWindow& window, DWORD serial)
+{
+    QTreeWidgetItem* item = window.cameraOverview()->itemOf(serial);
+    return item ? qobject_cast<QComboBox*>(window.cameraOverview()->itemWidget(item->child(0), 1)) : nullptr;
+}
+
+// Clicks the button of box whose text (without mnemonic) is text.
+void clickButton(QMessageBox* box, const QString& text)
+{
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text().remove(QLatin1Char('&')) == text) {
+            button->click();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    box->reject();
 }
 
 QStringList menuTitles(MainWindow& window)
@@ -165,12 +188,14 @@ TEST_F(MainWindowTest, RescanKeepsColoursAndDoesNotDuplicateDeliveries)
     EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("User Interface ready!"));
     ASSERT_NE(window.viewDock(22), nullptr);
 
-    // One delivery per signal after connecting a second time.
+    // One delivery per signal after connecting a second time: the removal switches to the
+    // remaining camera once, and choosing it again in the selector switches once more.
     emit window.camError(22, false);
     EXPECT_EQ(loggedCount(QStringLiteral("Processing error in camera:  22")), 1);
+    EXPECT_EQ(loggedCount(QStringLiteral("Camera selected:  \"Test camera 11\"")), 1);
     window.cameraSelector()->setCurrentIndex(-1);
     window.cameraSelector()->setCurrentIndex(0);
-    EXPECT_EQ(loggedCount(QStringLiteral("Camera selected:  \"Test camera 11\"")), 1);
+    EXPECT_EQ(loggedCount(QStringLiteral("Camera selected:  \"Test camera 11\"")), 2);
 
     // The saved state is restored once the event loop runs.
     QTRY_VERIFY(logged(QStringLiteral("Successfully restored last docking state")));
@@ -246,6 +271,45 @@ TEST_F(MainWindowTest, RemovingTheShownCameraSwitchesEverythingToTheNext)
     EXPECT_TRUE(window.healthTimer()->isActive());
 }
 
+TEST_F(MainWindowTest, SelectorSwitchesEverythingAgainAfterARemoval)
+{
+    useCameras(nlohmann::json::array({camera(11), camera(22), camera(33)}));
+    MainWindow& window = makeWindow();
+    emit window.camError(11, false);
+    ASSERT_EQ(window.cameraSelector()->count(), 2);
+    ASSERT_EQ(window.cameraSelector()->currentData().toUInt(), 22u);
+
+    // The user chooses the other remaining camera: every panel and command follows.
+    window.cameraSelector()->setCurrentIndex(1);
+    EXPECT_TRUE(logged(QStringLiteral("Camera selected:  \"Test camera 33\"")));
+    EXPECT_EQ(window.activeCameraLabel()->text(), QStringLiteral("Active Camera: Test camera 33"));
+    ASSERT_NE(window.settingsTree(), nullptr);
+    EXPECT_EQ(window.settingsTree()->settingValue(QStringLiteral("Serial"), 0).toUInt(), 33u);
+    ASSERT_NE(window.videoControl(), nullptr);
+    EXPECT_EQ(window.videoControl()->serial(), 33u);
+    EXPECT_EQ(tintOf(dock(window, QStringLiteral("Video Control"))->icon()), QColor(QStringLiteral("gold")));
+
+    QAction* preview = action(window, "Preview");
+    preview->trigger();
+    EXPECT_TRUE(window.acquisitions().at(33)->isRunning());
+    EXPECT_FALSE(window.acquisitions().at(22)->isRunning());
+    preview->trigger();
+    EXPECT_FALSE(window.acquisitions().at(33)->isRunning());
+}
+
+TEST_F(MainWindowTest, PreviewAndRecordDoNotStayPressedWhenNothingCanStart)
+{
+    setSetting(QStringLiteral("mainWindow/Searchmode"), QStringLiteral("remote"));
+    MainWindow& window = makeWindow();
+    ASSERT_TRUE(window.cameras().empty());
+    for (const char* name : {"Preview", "Record"}) {
+        QAction* command = action(window, name);
+        ASSERT_TRUE(command->isEnabled()) << name;
+        command->trigger();
+        EXPECT_FALSE(command->isChecked()) << name;
+    }
+}
+
 TEST_F(MainWindowTest, RemovingTheLastCameraDisablesRecordAndPreview)
 {
     useCameras(nlohmann::json::array({camera(11)}));
@@ -288,6 +352,38 @@ TEST_F(MainWindowTest, ColourChangeRecoloursItemDockIconAndSelectorEntry)
     // Not the selected camera: the panel docks keep the first camera's colour.
     EXPECT_EQ(tintOf(dock(window, QStringLiteral("Camera Settings"))->icon()), QColor(QStringLiteral("green")));
     EXPECT_TRUE(logged(QStringLiteral("GUI adapted to new Camera color.")));
+}
+
+TEST_F(MainWindowTest, ColourChangeReachesThePlaybackControlAlsoWhilePlaying)
+{
+    MainWindow& window = makeWindow();
+    vyk::AnyCamera& camera = *window.cameras().at(11);
+    camera.record(6, vyk::RecordMode::Sequence);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return camera.getRecordedImageCount() >= 6u; }, 5000));
+    camera.stop();
+    window.acquisitions().at(11)->settings().imageCount = 6;
+    VideoControl* video = window.videoControl();
+    ASSERT_NE(video, nullptr);
+    video->onRecordingDone(11);
+
+    QComboBox* colourBox = colourBoxOf(window, 11);
+    ASSERT_NE(colourBox, nullptr);
+    // Looping keeps the playback running however fast the images go by.
+    video->loopButton()->click();
+    video->playButton()->click();
+    ASSERT_TRUE(video->isPlaying());
+    colourBox->setCurrentText(QStringLiteral("orchid"));
+    EXPECT_TRUE(video->isPlaying());
+    EXPECT_TRUE(video->titleLabel()->text().startsWith(QStringLiteral("<font color='orchid'>")))
+        << video->titleLabel()->text().toStdString();
+
+    video->playButton()->click();
+    ASSERT_FALSE(video->isPlaying());
+    colourBox->setCurrentText(QStringLiteral("gold"));
+    EXPECT_TRUE(video->titleLabel()->text().startsWith(QStringLiteral("<font color='gold'>")));
+    // Another camera's colour leaves the title alone.
+    colourBoxOf(window, 22)->setCurrentText(QStringLiteral("violet"));
+    EXPECT_TRUE(video->titleLabel()->text().startsWith(QStringLiteral("<font color='gold'>")));
 }
 
 TEST_F(MainWindowTest, BrightThemeTakesTintedIconsFromTheBlackSet)
@@ -376,6 +472,58 @@ TEST_F(MainWindowTest, HardwareErrorRemovesTheFirstCameraAndSparesTheSecondThisT
     QMetaObject::invokeMethod(&window, "onCameraHealthTimeout");
     EXPECT_TRUE(window.cameras().empty());
     EXPECT_FALSE(action(window, "Record")->isEnabled());
+}
+
+TEST_F(MainWindowTest, NoSecondHealthCheckWhileAHealthBoxIsOpen)
+{
+    useCameras(nlohmann::json::array({camera(11, {{"health", {{"warnings", 0x1}, {"errors", 0x8}}}})}));
+    MainWindow& window = makeWindow();
+    window.healthTimer()->stop();
+    // The first box of each kind meets a timer tick while it waits for the user, as the
+    // 5 s timer would during a long wait; then it is closed. Later boxes close at once.
+    for (const QString& title : {QStringLiteral("Camera Warning"), QStringLiteral("Camera Error")}) {
+        answerer_->on(title, [this, &window, title](QWidget* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            ASSERT_NE(box, nullptr);
+            if (answerer_->count(title) > 1) {
+                clickButton(box, QStringLiteral("OK"));
+                return;
+            }
+            QTimer::singleShot(0, &window, [&window, box] {
+                QMetaObject::invokeMethod(&window, "onCameraHealthTimeout");
+                clickButton(box, QStringLiteral("OK"));
+            });
+        });
+    }
+
+    QMetaObject::invokeMethod(&window, "onCameraHealthTimeout");
+    EXPECT_EQ(answerer_->count(QStringLiteral("Camera Warning")), 1);
+    EXPECT_EQ(answerer_->count(QStringLiteral("Camera Error")), 1);
+    EXPECT_EQ(loggedCount(QStringLiteral("Processing error in camera:  11")), 1);
+    EXPECT_TRUE(window.cameras().empty());
+
+    // The check after the boxes runs again.
+    useCameras(nlohmann::json::array({camera(11, {{"health", {{"warnings", 0x1}}}})}));
+    action(window, "Scan for Camera")->trigger();
+    ASSERT_EQ(window.cameras().size(), 1u);
+    QMetaObject::invokeMethod(&window, "onCameraHealthTimeout");
+    EXPECT_EQ(answerer_->count(QStringLiteral("Camera Warning")), 2);
+}
+
+TEST_F(MainWindowTest, ClosingWhilePreviewingSendsNoRunEndToTheDeletedAcquisition)
+{
+    MainWindow& window = makeWindow();
+    action(window, "Preview")->trigger();
+    ASSERT_TRUE(window.acquisitions().at(11)->isRunning());
+    const QString runEnd = QStringLiteral("Enable videoctrl due to recording done for camera:  11");
+    const int before = loggedCount(runEnd);
+
+    // Closing stops the preview by deleting its acquisition object; the end of that run must
+    // not reach the playback control, which would read the deleted object.
+    window.close();
+    ASSERT_TRUE(window.acquisitions().empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(loggedCount(runEnd), before);
 }
 
 TEST_F(MainWindowTest, CloseSavesStateAndPerspectives)

@@ -87,6 +87,22 @@ TEST_F(CommandsTest, CountBeyondMemoryIsReducedAndWrittenBack)
     EXPECT_EQ(tree_->settingValue(QStringLiteral("Image Count")).toInt(), reduced);
 }
 
+TEST_F(CommandsTest, CommandsWithoutAnAcquisitionObjectAreWithdrawn)
+{
+    build();
+    delete acquisitions_.at(11);
+    acquisitions_.erase(11);
+    for (QAction* command : {context_.preview, context_.record}) {
+        command->setChecked(true);
+        if (command == context_.preview)
+            record_->onPreviewButtonPressed(true);
+        else
+            record_->onSequenceButtonPressed(true);
+        EXPECT_FALSE(command->isChecked());
+        EXPECT_TRUE(command->isEnabled());
+    }
+}
+
 TEST_F(CommandsTest, RecordWhilePreviewingStopsThePreviewFirst)
 {
     build();

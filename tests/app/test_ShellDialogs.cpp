@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -140,6 +141,32 @@ TEST(SelectionDialog, ListsEntriesAndReturnsTheTickedOnesInOrder)
 
     dialog.findChild<QPushButton*>()->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(SelectionDialog, ColumnsShowTheirWholeContents)
+{
+    std::vector<vyk::DeviceEntry> entries{
+        {"camera", "127.0.0.2", 8080, "Line scan camera on the inspection bench, left side (spare unit)", 5, true},
+        {"camera-with-a-long-device-type", "127.100.200.250", 65535, "Short", 4294967295u, true}};
+    CameraSelectionDialog dialog(entries);
+    dialog.show();
+    QTRY_VERIFY(dialog.isVisible());
+    QApplication::processEvents();
+    QTableWidget* table = dialog.table();
+    const QHeaderView* header = table->horizontalHeader();
+    for (int column = 0; column < table->columnCount(); ++column) {
+        SCOPED_TRACE(table->horizontalHeaderItem(column)->text().toStdString());
+        // QTableView hides the item views' public content width.
+        EXPECT_GE(header->sectionSize(column), static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(column));
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+        // Shown whole in the table, without scrolling.
+        EXPECT_GE(header->sectionViewportPosition(column), 0);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), table->viewport()->width());
+    }
+    // The name column still takes the room that is left.
+    EXPECT_TRUE(header->stretchLastSection());
+    EXPECT_GE(dialog.width(), 650);
+    dialog.close();
 }
 
 TEST(CameraSetupDialog, OnePixelFormatShowsOnlyTheSettingsRow)
