@@ -58,7 +58,8 @@ void appendPlane(std::string& xml, uint64_t index, const OmeXml::Plane& plane)
 } // namespace
 
 std::string OmeXml::document(const Shape& shape, const AcquisitionFacts& facts,
-                             const std::string& acquisitionDate, const std::vector<Plane>& planes)
+                             const std::string& acquisitionDate, const std::vector<Plane>& planes,
+                             bool withPlanes)
 {
     std::string xml;
     xml.reserve(kFixedBytes + planes.size() * kPlaneBytes);
@@ -87,8 +88,12 @@ std::string OmeXml::document(const Shape& shape, const AcquisitionFacts& facts,
                   hostIsBigEndian() ? "true" : "false", shape.samplesPerPixel > 1 ? "true" : "false",
                   unsigned{shape.samplesPerPixel});
     xml += pixels;
-    for (size_t i = 0; i < planes.size(); ++i)
-        appendPlane(xml, i, planes[i]);
+    if (withPlanes) {
+        for (size_t i = 0; i < planes.size(); ++i)
+            appendPlane(xml, i, planes[i]);
+    } else {
+        xml += "<TiffData IFD=\"0\" PlaneCount=\"" + std::to_string(planes.size()) + "\"/>";
+    }
     xml += "</Pixels></Image></OME>";
     return xml;
 }
