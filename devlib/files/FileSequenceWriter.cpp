@@ -42,6 +42,8 @@ struct QueuedFrame {
 // Most bytes reserved in a multi-page TIFF for its final description; a longer one goes
 // to the end of the file when it is closed.
 constexpr uint64_t kMaxDescriptionRoom = 16u << 20;
+// Planes the room of a multi-page TIFF's description holds at least, however small the frames.
+constexpr uint64_t kPlanesAlwaysRoomed = 16;
 
 bool isSingleImageKind(FileKind kind)
 {
@@ -137,8 +139,8 @@ private:
     // the space its description keeps (see TiffFile::Page).
     bool writeTiffPage(TiffFile& file, const uint16_t* pixels, const std::string& description,
                        uint64_t room, int64_t time);
-    // The OME-XML of a TIFF file holding these planes.
-    std::string omeDocument(const std::vector<OmeXml::Plane>& planes) const;
+    // The OME-XML of a TIFF file holding these planes (OmeXml::document).
+    std::string omeDocument(const std::vector<OmeXml::Plane>& planes, bool withPlanes = true) const;
     // The DICOM acquisition facts of a frame taken at time.
     DicomFile::Acquisition dicomAcquisition(int64_t time, double exposureS) const;
     // Appends one frame to the multi-frame part file (as bytes for 8-bit cameras).
@@ -364,13 +366,13 @@ OmeXml::Plane FileSequenceWriter::Impl::notePlane(const QueuedFrame& frame)
     return OmeXml::Plane{static_cast<double>(time - firstTime_) / 1e6, exposure};
 }
 
-std::string FileSequenceWriter::Impl::omeDocument(const std::vector<OmeXml::Plane>& planes) const
+std::string FileSequenceWriter::Impl::omeDocument(const std::vector<OmeXml::Plane>& planes, bool withPlanes) const
 {
     OmeXml::Shape shape;
     shape.width = format.width;
     shape.height = format.height;
     shape.significantBits = format.bitDepth;
-    return OmeXml::document(shape, facts, FrameClock::isoDateTime(firstTime_), planes);
+    return OmeXml::document(shape, facts, FrameClock::isoDateTime(firstTime_), planes, withPlanes);
 }
 
 bool FileSequenceWriter::Impl::writeTiffPage(TiffFile& file, const uint16_t* pixels,
@@ -431,9 +433,13 @@ bool FileSequenceWriter::Impl::writeFrame(const QueuedFrame& frame)
         if (multiTiff_->pageCount() > 0)
             return writeTiffPage(*multiTiff_, pixels, std::string(), 0, previousTime_);
         // The first page holds the description; it keeps room for the final one, which
-        // closeFiles() writes once the pages on disk are known.
-        const uint64_t room = std::min(OmeXml::boundFor(facts, std::max<uint64_t>(expectedCount, 1)),
-                                       kMaxDescriptionRoom);
+        // closeFiles() writes once the pages on disk are known. The room costs disk space
+        // before any frame needs it, so it is at most about one frame's bytes (and at least
+        // enough for a few planes); a longer final description goes to the end of the file.
+        const uint64_t frameBytes = static_cast<uint64_t>(frameValues) * 2u;
+        const uint64_t room = std::min({OmeXml::boundFor(facts, std::max<uint64_t>(expectedCount, 1)),
+                                        std::max(OmeXml::boundFor(facts, kPlanesAlwaysRoomed), frameBytes),
+                                        kMaxDescriptionRoom});
         return writeTiffPage(*multiTiff_, pixels, omeDocument(planes_), room, previousTime_);
     }
     case FileKind::VykRaw:
@@ -468,7 +474,7 @@ bool FileSequenceWriter::Impl::closeFiles()
         // The description states exactly the pages on disk, also when a failed page ended
         // the recording early.
         planes_.resize(pages);
-        return multiTiff_->closeWithDescription(omeDocument(planes_));
+        return multiTiff_->closeWithDescription(omeDocument(planes_, true), omeDocument(planes_, false));
     }
     case FileKind::VykRaw:
         return raw_->finish();

@@ -40,12 +40,17 @@ bool hostIsBigEndian()
     return *reinterpret_cast<const uint8_t*>(&probe) == 0;
 }
 
-void appendPlane(std::string& xml, uint64_t index, const OmeXml::Plane& plane)
+void appendTiffData(std::string& xml, uint64_t index)
 {
     char text[kPlaneBytes];
     std::snprintf(text, sizeof text, "<TiffData IFD=\"%llu\" FirstT=\"%llu\" PlaneCount=\"1\"/>",
                   static_cast<unsigned long long>(index), static_cast<unsigned long long>(index));
     xml += text;
+}
+
+void appendPlane(std::string& xml, uint64_t index, const OmeXml::Plane& plane)
+{
+    char text[kPlaneBytes];
     int used = std::snprintf(text, sizeof text, "<Plane TheZ=\"0\" TheC=\"0\" TheT=\"%llu\" DeltaT=\"%.6f\" DeltaTUnit=\"s\"",
                              static_cast<unsigned long long>(index), plane.deltaS);
     if (std::isfinite(plane.exposureS))
@@ -58,7 +63,8 @@ void appendPlane(std::string& xml, uint64_t index, const OmeXml::Plane& plane)
 } // namespace
 
 std::string OmeXml::document(const Shape& shape, const AcquisitionFacts& facts,
-                             const std::string& acquisitionDate, const std::vector<Plane>& planes)
+                             const std::string& acquisitionDate, const std::vector<Plane>& planes,
+                             bool withPlanes)
 {
     std::string xml;
     xml.reserve(kFixedBytes + planes.size() * kPlaneBytes);
@@ -87,8 +93,15 @@ std::string OmeXml::document(const Shape& shape, const AcquisitionFacts& facts,
                   hostIsBigEndian() ? "true" : "false", shape.samplesPerPixel > 1 ? "true" : "false",
                   unsigned{shape.samplesPerPixel});
     xml += pixels;
-    for (size_t i = 0; i < planes.size(); ++i)
-        appendPlane(xml, i, planes[i]);
+    if (withPlanes) {
+        // The schema wants every TiffData before the first Plane.
+        for (size_t i = 0; i < planes.size(); ++i)
+            appendTiffData(xml, i);
+        for (size_t i = 0; i < planes.size(); ++i)
+            appendPlane(xml, i, planes[i]);
+    } else {
+        xml += "<TiffData IFD=\"0\" PlaneCount=\"" + std::to_string(planes.size()) + "\"/>";
+    }
     xml += "</Pixels></Image></OME>";
     return xml;
 }

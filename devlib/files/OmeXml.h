@@ -31,8 +31,11 @@ public:
 
     // The document for pages that each hold one plane, in order (SizeT = planes.size()).
     // acquisitionDate is an xsd:dateTime (FrameClock::isoDateTime).
+    // With withPlanes false the document is the short form: one TiffData for all pages
+    // (PlaneCount = SizeT) and no Plane elements, for a file that has no room for more.
     static std::string document(const Shape& shape, const AcquisitionFacts& facts,
-                                const std::string& acquisitionDate, const std::vector<Plane>& planes);
+                                const std::string& acquisitionDate, const std::vector<Plane>& planes,
+                                bool withPlanes = true);
 
     // Bytes the document can take for this many planes at most, so that room for the final
     // document can be reserved in a file before its frames are known.

@@ -123,13 +123,13 @@ bool TiffFile::close()
     return flushed && !failed_;
 }
 
-bool TiffFile::closeWithDescription(const std::string& text)
+bool TiffFile::closeWithDescription(const std::string& text, const std::string& shortText)
 {
     const bool closed = close();
-    return pages_ > 0 && replaceDescription(text) && closed;
+    return pages_ > 0 && (replaceDescription(text, true) || replaceDescription(shortText, false)) && closed;
 }
 
-bool TiffFile::replaceDescription(const std::string& text) const
+bool TiffFile::replaceDescription(const std::string& text, bool mayAppend) const
 {
     const FileHandle file(std::fopen(path_.c_str(), "r+b"), &std::fclose);
     if (!file)
@@ -156,7 +156,7 @@ bool TiffFile::replaceDescription(const std::string& text) const
             return false; // a text kept inside the entry left no room to grow
         if (needed > count) {
             // No room: the text goes to the end of the file (classic TIFF offsets are 32-bit).
-            if (fseeko(file.get(), 0, SEEK_END) != 0)
+            if (!mayAppend || fseeko(file.get(), 0, SEEK_END) != 0)
                 return false;
             offset = static_cast<uint64_t>(ftello(file.get()));
             offset += offset & 1; // TIFF values start on a word boundary

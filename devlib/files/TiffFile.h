@@ -47,17 +47,19 @@ public:
     // Closes the file; false when anything failed since opening.
     bool close();
     // Closes the file and then replaces the first page's description with text: in the
-    // room the first page reserved when it fits, else appended at the end of the file. A
-    // file with a failed page gets it after its chain was ended at the last good page.
-    // False when the close or the replacement failed (or no page was written).
-    bool closeWithDescription(const std::string& text);
+    // room the first page reserved when it fits, else appended at the end of the file; when
+    // neither works (no room, and a full disk refuses the appended text), with shortText in
+    // the room. A file with a failed page gets it after its chain was ended at the last good
+    // page. False when the close or the replacement failed (or no page was written).
+    bool closeWithDescription(const std::string& text, const std::string& shortText);
 
 private:
     // Ends the directory chain after the pages written: a page that failed half-way may
     // have linked a directory that never reached the disk.
     bool endChainAfterGoodPages() const;
-    // Puts text in place of the first page's ImageDescription (see closeWithDescription).
-    bool replaceDescription(const std::string& text) const;
+    // Puts text in place of the first page's ImageDescription, appending it to the file
+    // when it is longer than the room and mayAppend is set (see closeWithDescription).
+    bool replaceDescription(const std::string& text, bool mayAppend) const;
 
     std::string path_;     // the file, reopened to end its chain after a failure
     bool bigTiff_ = false; // BigTIFF layout (64-bit offsets)

@@ -74,6 +74,10 @@ void parseOme(const std::string& xml, OmeTiff& ome) {
       ome.dimensionOrder = text(a.value("DimensionOrder"));
       ome.significantBits = a.value("SignificantBits").toUInt();
     } else if (name == QLatin1String("TiffData")) {
+      if (!ome.planes.empty()) {
+        ome.error = "a TiffData follows a Plane (the OME schema puts every TiffData first)";
+        return;
+      }
       ome.tiffDataIfds.push_back(a.value("IFD").toULongLong());
     } else if (name == QLatin1String("Plane")) {
       OmePlane plane;

@@ -182,39 +182,57 @@ TEST(FileMetadataTiff, DescriptionMatchesThePagesOfAnEarlyOrOverlongEnd)
     EXPECT_TRUE(filecheck::isOmeTiff(dir.file("long.tif"), overlong));
 }
 
-TEST(FileMetadataTiff, FullDiskLeavesADescriptionOfThePagesOnDisk)
+// Records 40 frames of side x side pixels (the recording announces `announced`) into a
+// multi-page TIFF in a child process whose files may not grow past limitBytes: its writes
+// beyond the limit fail (EFBIG) as they would on a full disk (ENOSPC). True when the
+// recording ended early with the write error.
+bool recordOntoFullDisk(const std::string& path, uint32_t side, uint32_t announced, rlim_t limitBytes)
 {
-    TempDir dir;
-    const std::string path = dir.file("full.tif");
-    constexpr uint32_t kBig = 64; // 8 KiB frames
-    // A child process whose files may not grow past about three frames plays the full
-    // disk: its writes beyond the limit fail (EFBIG) as they would with ENOSPC.
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
+    if (child < 0)
+        return false;
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{40000, 40000};
+        const rlimit limit{limitBytes, limitBytes};
         setrlimit(RLIMIT_FSIZE, &limit);
-        FileSequenceWriter writer(FileKind::MultiTiff, path, FileFrameFormat{kBig, kBig, 16}, 10, 10,
+        FileSequenceWriter writer(FileKind::MultiTiff, path, FileFrameFormat{side, side, 16}, announced, 40,
                                   FileWriterOptions{}, facts());
-        for (uint32_t i = 0; i < 10; ++i) {
-            const std::vector<uint16_t> frame = frameOf(i, 16, kBig, kBig);
+        for (uint32_t i = 0; i < 40; ++i) {
+            const std::vector<uint16_t> frame = frameOf(i, 16, side, side);
             const std::array<uint8_t, 22> timestamp = timestampAt(i * 10000);
             writer.push(frame.data(), nullptr, timestamp.data());
         }
         writer.finish();
-        _exit(writer.errorStatus() == VYK_ERR_FILE_IO && writer.writtenCount() < 10 ? 0 : 1);
+        _exit(writer.errorStatus() == VYK_ERR_FILE_IO && writer.writtenCount() < 40 ? 0 : 1);
     }
     int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the limit did not end the recording early";
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(FileMetadataTiff, FullDiskLeavesADescriptionOfThePagesOnDisk)
+{
+    TempDir dir;
+    // Large frames: the final description fits the room the first page kept.
+    const std::string path = dir.file("full.tif");
+    ASSERT_TRUE(recordOntoFullDisk(path, 64, 40, 40000)) << "the limit did not end the recording early";
     const filecheck::OmeTiff ome = filecheck::readOmeTiff(path);
     ASSERT_GE(ome.pageCount, 1u);
-    EXPECT_LT(ome.pageCount, 10u);
+    EXPECT_LT(ome.pageCount, 40u);
     Expected expected = expectation(16, kSetExposureS);
     for (uint32_t i = 0; i < ome.pageCount; ++i)
-        expected.pages.push_back(filecheck::bytesOf(frameOf(i, 16, kBig, kBig)));
+        expected.pages.push_back(filecheck::bytesOf(frameOf(i, 16, 64, 64)));
     EXPECT_TRUE(filecheck::isOmeTiff(path, expected));
+
+    // Small frames beyond the one announced: the full description fits neither the room nor
+    // the full disk, so the short form (SizeT, one TiffData for all pages) still matches.
+    const std::string small = dir.file("small.tif");
+    ASSERT_TRUE(recordOntoFullDisk(small, 16, 1, 16000)) << "the limit did not end the recording early";
+    const filecheck::OmeTiff shortForm = filecheck::readOmeTiff(small);
+    ASSERT_TRUE(shortForm.error.empty()) << shortForm.error;
+    EXPECT_GT(shortForm.pageCount, 10u);
+    EXPECT_EQ(shortForm.sizeT, shortForm.pageCount);
+    EXPECT_EQ(shortForm.tiffDataIfds, std::vector<uint64_t>{0});
+    EXPECT_TRUE(shortForm.planes.empty());
 }
 
 TEST(FileMetadataDicom, EveryRecordedKindPassesTheChecker)
