@@ -231,8 +231,12 @@ TEST(ImageQueueSet, ConsumersSleepWhileNothingArrives) {
   EXPECT_GE(waited.took, 250ms) << "woken for an image that was not there";
   EXPECT_LE(waited.sleeps, 5u);
 
-  // An inactive queue: waitPop sleeps through it until its time-out.
+  // An inactive queue: once the deactivation's own wake-up is taken, waitPop sleeps through
+  // it until its time-out.
   set.deactivate(60);
+  waited = consume([&set] { return set.waitPop(60, 30s); }).get();
+  EXPECT_FALSE(waited.image);
+  EXPECT_LT(waited.took, 10s) << "a deactivation that came first ends the wait as well";
   waited = consume([&set] { return set.waitPop(60, 300ms); }).get();
   EXPECT_FALSE(waited.image);
   EXPECT_GE(waited.took, 250ms);
@@ -244,6 +248,9 @@ TEST(ImageQueueSet, WaitPopWaitsAcrossInactivityUntilAPushOrADeactivation) {
   set.setCapacity(61, 5);
   set.deactivate(61);
   EXPECT_FALSE(set.pop(61, 600000ms)) << "pop answers an inactive queue at once";
+  // A consumer that comes late to a deactivation is not put to sleep by it: its owner may
+  // have stopped it just before it began to wait.
+  EXPECT_FALSE(set.waitPop(61, 30s));
 
   // The next acquisition's first image ends the wait.
   auto waiting = std::async(std::launch::async, [&set] { return set.waitPop(61, 600000ms); });
