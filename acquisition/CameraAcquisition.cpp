@@ -12,6 +12,7 @@
 
 #include "acquisition/ImageExport.h"
 #include "acquisition/ImageQueueSet.h"
+#include "acquisition/ThreadName.h"
 #include "camera/CameraException.h"
 #include "vyk_errors.h"
 
@@ -22,6 +23,7 @@ struct CameraAcquisition::Run {
   vyk::Image image;                        // working image the loop fetches into
   LineAssembler assembler;                 // line cameras: builds frames out of lines
   bool lineMode = false;                   // lines are assembled into frames
+  std::optional<uint32_t> lastDelivered;   // recorder image number of the newest image delivered
 };
 
 namespace {
@@ -34,9 +36,14 @@ using vyk::RecordMode;
 constexpr double kWaitSlice_s = 0.05;
 // Time-out of the wait for the first image of a recording, seconds.
 constexpr double kFirstImageTimeout_s = 5.0;
+// Pause of a loop whose trigger mode makes it idle; a stop ends it at once.
+constexpr auto kIdleSlice = std::chrono::milliseconds(50);
 // Least time between two images shown while recording, by loop.
 constexpr auto kSequenceDisplayPeriod = std::chrono::milliseconds(50);
 constexpr auto kFileDisplayPeriod = std::chrono::milliseconds(100);
+// Recorder image number of a camera-RAM image without a lasting position (the camera still
+// records into its ring): such images cannot be told apart by number.
+constexpr uint32_t kNoLastingNumber = 0xFFFFFFFFu;
 // Histogram queue capacity during sequence and file recordings.
 constexpr uint64_t kRecordingHistogramCapacity = 10;
 // A camera wait that ran out of time.
@@ -114,7 +121,7 @@ CameraAcquisition::CameraAcquisition(std::shared_ptr<vyk::AnyCamera> camera, QOb
 }
 
 CameraAcquisition::~CameraAcquisition() {
-  _running = false;
+  requestStop();
   viewQueues().deactivate(_serial);
   stopCameraThreads();
 }
@@ -154,7 +161,7 @@ void CameraAcquisition::startCameraThread() {
 
 void CameraAcquisition::stopCameraThreads() {
   logInfo(QStringLiteral("Stopping camera thread of camera: ") + number(_serial) + QStringLiteral(" ..."));
-  _running = false;
+  requestStop();
   if (_camera) {
     try {
       locked(_cameraLock, [&] { _camera->stop(); });
@@ -181,6 +188,7 @@ void CameraAcquisition::stopCameraThreads() {
 // ---- worker thread --------------------------------------------------------------------
 
 void CameraAcquisition::runLoop(Run& run) {
+  setThreadName("acquisition");
   switch (run.settings.mode) {
     case AcquisitionSettings::kPreview:
       previewLoop(run);
@@ -230,12 +238,16 @@ void CameraAcquisition::previewLoop(Run& run) {
     const uint16_t trigger = run.settings.triggerMode;
     while (goesOn(run)) {
       if (trigger == 0) {
+        // Each image of the camera is fetched, converted and delivered once: between images
+        // the loop waits for the next one instead of fetching the same one again.
+        waitForNewImage(run);
+        if (!_running) break;
         fetch(run, -1);
-        deliver(run, run.image, false);
+        deliverOnce(run, false);
       } else if (trigger <= 3) {
         triggeredFetch(run, false);
       } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
+        pause(Clock::now() + kIdleSlice);  // undefined mode: idle
       }
     }
     confirmCameraAnswers(run);
@@ -304,18 +316,18 @@ void CameraAcquisition::fileLoop(Run& run) {
     auto shown = Clock::now();
     while (goesOn(run)) {
       if (trigger == 0) {
-        if (Clock::now() - shown >= kFileDisplayPeriod) {
-          shown = Clock::now();
-          fetch(run, -1);
-          deliver(run, run.image, false);
-        } else {
-          // Nothing to do until the next image is due; do not spin on the camera lock.
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        // One image per display period at most, and only one not shown before: sleep until
+        // the period is over, then wait for a new image as the preview does.
+        if (!pause(shown + kFileDisplayPeriod)) break;
+        waitForNewImage(run);
+        if (!_running) break;
+        shown = Clock::now();
+        fetch(run, -1);
+        deliverOnce(run, false);
       } else if (trigger <= 3) {
         triggeredFetch(run, true);
       } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // undefined mode: idle
+        pause(Clock::now() + kIdleSlice);  // undefined mode: idle
       }
     }
     confirmCameraAnswers(run);
@@ -435,6 +447,15 @@ void CameraAcquisition::triggeredFetch(Run& run, bool toBothSets) {
   if (!_running) return;
   if (locked(_cameraLock, [&] { return run.camera->getRecordedImageCount(); }) == 0) return;
   fetch(run, -1);
+  deliverOnce(run, toBothSets);
+}
+
+void CameraAcquisition::deliverOnce(Run& run, bool toBothSets) {
+  // A wait for a new image also ends when the recording does, and someone else may have
+  // fetched the newest image meanwhile: an image delivered already is not delivered again.
+  const uint32_t number = run.image.recorderImageNumber();
+  if (number != kNoLastingNumber && run.lastDelivered == number) return;
+  run.lastDelivered = number;
   deliver(run, run.image, toBothSets);
 }
 
@@ -492,6 +513,19 @@ void CameraAcquisition::waitForFirstImage(Run& run, double timeout_s) {
       if (e.code() != kTimedOut) throw;
     }
   }
+}
+
+bool CameraAcquisition::pause(Clock::time_point until) {
+  std::unique_lock<std::mutex> lock(_stopMutex);
+  return !_stopWake.wait_until(lock, until, [this] { return !_running; });
+}
+
+void CameraAcquisition::requestStop() {
+  {
+    std::lock_guard<std::mutex> lock(_stopMutex);
+    _running = false;
+  }
+  _stopWake.notify_all();
 }
 
 void CameraAcquisition::waitForNewImage(Run& run) {

@@ -15,12 +15,16 @@
 // may release the handle and the starter may edit the settings while a run goes on.
 // Every call on the camera goes through _cameraLock, which serves callers in arrival order;
 // waits on the camera are made in short slices so that a stop never queues behind them.
+// The preview and the file recording's display wait for the camera's next image instead of
+// fetching the same one again, so each image is fetched, converted and delivered once.
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -111,9 +115,9 @@ class CameraAcquisition : public QObject {
   struct Run;
 
   // Worker loops; each runs on the worker thread with the run it was started with.
-  void previewLoop(Run& run);   // mode 0: newest image again and again
+  void previewLoop(Run& run);   // mode 0: every new image of the camera once
   void sequenceLoop(Run& run);  // mode 1: memory or camera-RAM recording, ends after imageCount
-  void fileLoop(Run& run);      // mode 3: recording into files, one image shown per 100 ms
+  void fileLoop(Run& run);      // mode 3: recording into files, one new image shown per 100 ms at most
   void reportLostImages(Run& run);  // after a loop: lost images to the log and imagesLost
   void playbackLoop(Run& run);  // mode 2: recorded images playFrom..playTo
   void runLoop(Run& run);       // the thread's body: the loop of run's mode
@@ -131,6 +135,8 @@ class CameraAcquisition : public QObject {
   void triggeredFetch(Run& run, bool toBothSets);
   /// Fetches image index (-1 = newest) into run.image.
   void fetch(Run& run, int64_t index);
+  /// Delivers run.image unless it is the image this run delivered last.
+  void deliverOnce(Run& run, bool toBothSets);
   /// Hands image (or, in line mode, a completed frame) to the queue sets.
   void deliver(Run& run, const vyk::Image& image, bool toBothSets);
   /// Waits until image index is recorded; false when stopped or the recording ended first.
@@ -141,6 +147,10 @@ class CameraAcquisition : public QObject {
   void waitForFirstImage(Run& run, double timeout_s);
   /// The camera's new-image wait without time-out, in slices; returns early when stopped.
   void waitForNewImage(Run& run);
+  /// Sleeps until until, or less when a stop comes; false when stopped.
+  bool pause(std::chrono::steady_clock::time_point until);
+  /// Clears running and wakes a worker that pauses.
+  void requestStop();
   /// Normal end: recordingDone (unless removed), queues deactivated, endLine logged.
   void endNormally(const QString& endLine);
   /// Logs at critical level errorText, the serial and the error's text.
@@ -167,5 +177,7 @@ class CameraAcquisition : public QObject {
   std::atomic<bool> _cameraRemoved{false};        // set by cameraError; suppresses recordingDone
   std::atomic<bool> _toView{true};                // push fetched images to the view queue set
   std::atomic<bool> _toHistogram{true};           // push fetched images to the histogram queue set
-  vyk::FairMutex _cameraLock;                          // serialises every call this object makes on the camera
+  vyk::FairMutex _cameraLock;                     // serialises every call this object makes on the camera
+  std::mutex _stopMutex;                          // pairs with _stopWake; held by requestStop while it clears _running
+  std::condition_variable _stopWake;              // wakes a pausing worker when requestStop clears _running
 };

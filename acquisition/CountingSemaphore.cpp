@@ -28,6 +28,13 @@ bool CountingSemaphore::tryAcquireFor(std::chrono::milliseconds timeout) {
   return true;
 }
 
+bool CountingSemaphore::tryAcquireUntil(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(_mutex);
+  if (!_changed.wait_until(lock, deadline, [this] { return _count > 0; })) return false;
+  --_count;
+  return true;
+}
+
 int32_t CountingSemaphore::available() const {
   std::lock_guard<std::mutex> lock(_mutex);
   return _count;

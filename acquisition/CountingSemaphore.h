@@ -17,6 +17,8 @@ class CountingSemaphore {
   bool tryAcquire();
   /// Waits at most timeout for a positive count and takes one. True when one was taken.
   bool tryAcquireFor(std::chrono::milliseconds timeout);
+  /// Waits until deadline at most for a positive count and takes one. True when one was taken.
+  bool tryAcquireUntil(std::chrono::steady_clock::time_point deadline);
   /// The current count.
   int32_t available() const;
 

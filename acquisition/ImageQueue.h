@@ -22,8 +22,13 @@ class ImageQueue {
   /// Drops the oldest image when capacity are waiting, re-activates, appends a copy of image.
   void push(const vyk::Image& image);
   /// The oldest image, or nothing when the queue is or becomes inactive (or timeout passes).
-  /// Without timeout it polls every 1 ms until an image arrives or the queue is deactivated.
+  /// Without timeout it sleeps until an image arrives or the queue is deactivated.
   std::optional<vyk::Image> pop(std::optional<std::chrono::milliseconds> timeout);
+  /// For a consumer thread that lives longer than one acquisition: the oldest image, waiting
+  /// at most timeout for one. Unlike pop it also waits while the queue is inactive, until a
+  /// push re-activates it; a deactivation ends the wait with nothing, so that the consumer can
+  /// look at its own run flag. The wait is a sleep: an idle consumer costs nothing.
+  std::optional<vyk::Image> waitPop(std::chrono::milliseconds timeout);
   /// Replaces the capacity (0 is ignored); images already waiting stay.
   void setCapacity(uint64_t capacity);
   /// Clears active and discards every waiting image; wakes a consumer waiting with a timeout.
@@ -36,9 +41,13 @@ class ImageQueue {
   uint64_t capacity() const;
 
  private:
+  /// Takes the oldest image out, if there is one; woken tells whether the caller has taken
+  /// a release of _available for it already.
+  std::optional<vyk::Image> takeFront(bool woken);
+
   mutable std::mutex _mutex;        // guards _items and _capacity
   std::deque<vyk::Image> _items;    // guarded by _mutex; oldest at the front
   uint64_t _capacity;               // guarded by _mutex; most images a push leaves before adding
-  CountingSemaphore _available;     // released once per push; paces pop only
+  CountingSemaphore _available;     // one release per waiting image and per deactivation; wakes consumers
   std::atomic<bool> _active{true};  // read outside _mutex by pop
 };

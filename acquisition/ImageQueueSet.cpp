@@ -24,6 +24,10 @@ std::optional<vyk::Image> ImageQueueSet::pop(DWORD serial, std::optional<std::ch
   return findOrCreate(serial).pop(timeout);
 }
 
+std::optional<vyk::Image> ImageQueueSet::waitPop(DWORD serial, std::chrono::milliseconds timeout) {
+  return findOrCreate(serial).waitPop(timeout);
+}
+
 void ImageQueueSet::setCapacity(DWORD serial, uint64_t capacity) {
   if (capacity == 0) return;
   findOrCreate(serial).setCapacity(capacity);

@@ -32,6 +32,9 @@ class ImageQueueSet {
   /// The oldest image of serial's queue (created if missing); see ImageQueue::pop.
   std::optional<vyk::Image> pop(DWORD serial,
                                 std::optional<std::chrono::milliseconds> timeout = std::nullopt);
+  /// The oldest image of serial's queue (created if missing), waiting also while the queue
+  /// is inactive; see ImageQueue::waitPop.
+  std::optional<vyk::Image> waitPop(DWORD serial, std::chrono::milliseconds timeout);
   /// Sets the capacity of serial's queue (created if missing); 0 is ignored entirely.
   void setCapacity(DWORD serial, uint64_t capacity);
   /// Deactivates and empties serial's queue if it exists (it is not created).

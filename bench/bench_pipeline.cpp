@@ -1,10 +1,14 @@
 // Acquisition pipeline figures on the built-in 2048 x 2048 simulated camera at its highest
 // frame rate:
+//  * recording alone: the camera recording into a memory ring buffer with nobody fetching,
+//    and the CPU time of the process per recorded frame (the floor any preview sits on);
 //  * preview: distinct frames a consumer pops from the view queue per second (popping as fast
-//    as it can), beside the camera's own frame rate, and CPU time per delivered frame;
+//    as it can), beside the camera's own frame rate, the pops per distinct frame and the CPU
+//    time per distinct frame, also as a multiple of the recording's;
 //  * a 1000-image memory sequence: images recorded against images requested, once with the
 //    camera alone for reference and once through the sequence loop.
-// The last two lines are preview_fps_vs_camera_fps=R and sequence_lost=N.
+// The last lines are preview_fps_vs_camera_fps=R, preview_cpu_per_frame_vs_recording=R,
+// view_pops_per_frame=R and sequence_lost=N.
 
 #include <sys/resource.h>
 
@@ -48,9 +52,23 @@ void fastest(vyk::AnyCamera& camera) {
   camera.setConfiguration(configuration);
 }
 
+// Records into a 10-image ring buffer for kPreviewTime with nobody fetching; returns the CPU
+// time of the process per recorded frame, ms.
+double recordingAlone(vyk::AnyCamera& camera) {
+  camera.record(10, vyk::RecordMode::RingBuffer);
+  camera.waitForFirstImage(true, 5.0);
+  const uint32_t framesAtStart = camera.getRecordedImageCount();
+  const double cpuAtStart = cpuSeconds();
+  std::this_thread::sleep_for(kPreviewTime);
+  const uint32_t recorded = camera.getRecordedImageCount() - framesAtStart;
+  const double cpu = cpuSeconds() - cpuAtStart;
+  camera.stop();
+  return recorded > 0 ? cpu / static_cast<double>(recorded) * 1000.0 : 0.0;
+}
+
 // Runs a preview for kPreviewTime with one consumer popping the view queue; returns the
 // distinct frames per second the consumer saw.
-double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& popsPerSecond) {
+double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& popsPerFrame) {
   AcquisitionSettings& s = acquisition.settings();
   s.mode = AcquisitionSettings::kPreview;
   s.recMode = vyk::RecordMode::RingBuffer;
@@ -87,7 +105,7 @@ double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& p
   consuming = false;
   consumer.join();
   cpuPerFrame_ms = delivered > 0 ? cpu / static_cast<double>(delivered) * 1000.0 : 0.0;
-  popsPerSecond = static_cast<double>(popped) / seconds;
+  popsPerFrame = delivered > 0 ? static_cast<double>(popped) / static_cast<double>(delivered) : 0.0;
   return static_cast<double>(delivered) / seconds;
 }
 
@@ -129,19 +147,24 @@ int main(int argc, char** argv) {
     const double cameraFps = 1.0 / camera->getFrameTime();
     CameraAcquisition acquisition(camera);
 
+    const double recordingCpu_ms = recordingAlone(*camera);
     double cpuPerFrame_ms = 0.0;
-    double popsPerSecond = 0.0;
-    const double previewFps = preview(acquisition, cpuPerFrame_ms, popsPerSecond);
+    double popsPerFrame = 0.0;
+    const double previewFps = preview(acquisition, cpuPerFrame_ms, popsPerFrame);
     std::printf("camera frame rate:            %8.2f frames/s\n", cameraFps);
+    std::printf("CPU time per recorded frame:  %8.3f ms (recording alone)\n", recordingCpu_ms);
     std::printf("preview frames to view queue: %8.2f frames/s (distinct)\n", previewFps);
-    std::printf("view queue pops:              %8.2f pops/s\n", popsPerSecond);
-    std::printf("CPU time per delivered frame: %8.3f ms\n", cpuPerFrame_ms);
+    std::printf("view queue pops:              %8.2f per distinct frame\n", popsPerFrame);
+    std::printf("CPU time per delivered frame: %8.3f ms (preview)\n", cpuPerFrame_ms);
 
     const int32_t alone = sequenceAlone(*camera);
     std::printf("sequence without the engine: %d of %d images recorded\n", alone, kSequenceImages);
     const int32_t recorded = sequence(acquisition, *camera);
     std::printf("sequence through the engine: %d of %d images recorded\n", recorded, kSequenceImages);
     std::printf("preview_fps_vs_camera_fps=%.3f\n", previewFps / cameraFps);
+    std::printf("preview_cpu_per_frame_vs_recording=%.3f\n",
+                recordingCpu_ms > 0.0 ? cpuPerFrame_ms / recordingCpu_ms : 0.0);
+    std::printf("view_pops_per_frame=%.3f\n", popsPerFrame);
     std::printf("sequence_lost=%d\n", kSequenceImages - recorded);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -2,15 +2,24 @@
 // server through vyk::RemoteCamera, beside plain HTTP downloads of the same number of bytes
 // from an httplib server in the same process (a new connection per request, as the remote
 // camera does). Then a 500-image sequence is recorded remotely and read back in full; every
-// image must arrive with its own recorder number. Prints figures; never fails. Writes only
+// image must arrive with its own recorder number. Last, a 10 s remote preview through the
+// acquisition engine at 256 x 256 and 50 frames/s: the image requests the server answered
+// per distinct image that reached the view queue. Prints figures; never fails. Writes only
 // below a temporary folder.
+#include "acquisition/CameraAcquisition.h"
+#include "acquisition/ImageQueueSet.h"
+#include "camera/AnyCamera.h"
 #include "camera/CameraException.h"
 #include "camera/Image.h"
 #include "camera/RemoteCamera.h"
 #include "server/DeviceServer.h"
 
+#include <QCoreApplication>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -31,6 +40,8 @@ constexpr uint32_t kRingImages = 8;        // ring buffer the fetched images com
 constexpr uint32_t kSequenceImages = 500;  // length of the lost-frame check
 constexpr uint64_t kSide = 2048;           // throughput images: kSide x kSide Mono16
 constexpr uint64_t kSequenceSide = 256;    // sequence images: small enough to keep in memory
+constexpr auto kPreviewTime = std::chrono::seconds(10); // length of the remote preview
+constexpr double kPreviewExposure_s = 0.02;             // 50 frames/s in the remote preview
 
 double secondsSince(Clock::time_point start)
 {
@@ -117,10 +128,56 @@ uint32_t sequenceFramesLost(vyk::RemoteCamera& camera)
     return distinct >= kSequenceImages ? 0 : kSequenceImages - distinct;
 }
 
+// Runs a remote preview of the camera on port for kPreviewTime (the ROI the sequence left, a
+// 256 x 256 crop) with one consumer popping the view queue; returns the image requests the
+// server answered per distinct image the consumer saw.
+double remoteRequestsPerFrame(devserver::DeviceServer& server, uint16_t port, uint32_t& distinct)
+{
+    auto camera = std::make_shared<vyk::AnyCamera>(std::make_unique<vyk::RemoteCamera>("127.0.0.1", port));
+    camera->setExposureTime(kPreviewExposure_s);
+    const uint32_t serial = camera->getSerial();
+    CameraAcquisition acquisition(camera);
+    AcquisitionSettings& s = acquisition.settings();
+    s.mode = AcquisitionSettings::kPreview;
+    s.recMode = vyk::RecordMode::RingBuffer;
+    s.imageCount = 10;
+    s.triggerMode = 0;
+    s.linesPerImage = -1;
+    acquisition.onHistVisibleChanged(false); // the histogram is not part of this figure
+
+    std::atomic<bool> consuming{true};
+    std::atomic<bool> counting{false};
+    std::atomic<uint32_t> frames{0};
+    std::thread consumer([&] {
+        uint32_t last = 0xFFFFFFFFu;
+        while (consuming) {
+            const auto image = viewQueues().pop(serial, std::chrono::milliseconds(100));
+            if (!image)
+                continue;
+            if (counting && image->recorderImageNumber() != last)
+                ++frames;
+            last = image->recorderImageNumber();
+        }
+    });
+    acquisition.startCameraThread();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // past the start phase
+    const uint64_t servedAtStart = server.camera(0).imagesServed();
+    counting = true;
+    std::this_thread::sleep_for(kPreviewTime);
+    counting = false;
+    const uint64_t served = server.camera(0).imagesServed() - servedAtStart;
+    acquisition.stopCameraThreads();
+    consuming = false;
+    consumer.join();
+    distinct = frames;
+    return distinct > 0 ? static_cast<double>(served) / distinct : 0.0;
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv); // the acquisition engine's signals need one
     std::random_device random;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("rastel_bench_remote_" + std::to_string(random()));
@@ -163,6 +220,11 @@ int main()
                     plain.megabytesPerSecond);
         std::printf("remote_vs_plain_http=%.3f\n", remote.megabytesPerSecond / plain.megabytesPerSecond);
         std::printf("remote_frames_lost=%u\n", sequenceFramesLost(camera));
+        uint32_t distinct = 0;
+        const double requestsPerFrame = remoteRequestsPerFrame(server, server.endpoints().at(0).port, distinct);
+        std::printf("remote preview (256x256 Mono8, %.0f frames/s, %lld s): %u distinct images\n",
+                    1.0 / kPreviewExposure_s, static_cast<long long>(kPreviewTime.count()), distinct);
+        std::printf("remote_requests_per_frame=%.3f\n", requestsPerFrame);
     } catch (const std::exception& e) {
         std::printf("bench_remote failed: %s\n", e.what());
     }

@@ -1,6 +1,7 @@
 #include "view/HistogramWidget.h"
 
 #include "acquisition/ImageQueueSet.h"
+#include "acquisition/ThreadName.h"
 #include "view/HistogramPlot.h"
 
 #include <qwt_plot_curve.h>
@@ -13,8 +14,10 @@
 
 namespace {
 
-// Pause of a histogram thread whose queue had nothing (inactive queue), ms.
-constexpr auto kIdlePause = std::chrono::milliseconds(5);
+// Longest a histogram thread waits for an image before it looks at its run flag again.
+// Every push and every deactivation end the wait at once; the limit only bounds a stop that
+// comes before the thread's first wait has made its queue, and the idle thread's wake-ups.
+constexpr auto kIdleCheck = std::chrono::milliseconds(500);
 constexpr int kBrushAlpha = 80;
 constexpr int kColourPenAlpha = 120;
 
@@ -280,13 +283,13 @@ void HistogramWidget::stopThread(Camera& camera, const char* joinedMessage)
 
 void HistogramWidget::histogramLoop(Camera* camera)
 {
+    setThreadName("histogram");
     qInfo().noquote() << QStringLiteral("Started Histogram Thread of serial: ") + QString::number(camera->serial);
     while (camera->run) {
-        std::optional<vyk::Image> image = queues_.pop(camera->serial);
-        if (!image) {
-            std::this_thread::sleep_for(kIdlePause);
+        // Sleeps while the queue is empty or inactive; a deactivation (the stop) wakes it.
+        std::optional<vyk::Image> image = queues_.waitPop(camera->serial, kIdleCheck);
+        if (!image)
             continue;
-        }
         HistogramCounts counts = countHistogram(*image, static_cast<unsigned>(camera->bitDepth.load()));
         {
             const std::lock_guard<std::mutex> lock(countsMutex_);

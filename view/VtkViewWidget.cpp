@@ -1,6 +1,7 @@
 #include "view/VtkViewWidget.h"
 
 #include "acquisition/ImageQueueSet.h"
+#include "acquisition/ThreadName.h"
 #include "view/DisplayGeometry.h"
 #include "view/ImageInteractorStyle.h"
 #include "view/ImageStatistics.h"
@@ -40,10 +41,10 @@ const QString kOriginalImage = QStringLiteral("OriginalImage");
 // Background colours of the themes (RGBA).
 const unsigned char kDarkBackground[4] = {51, 51, 51, 255};
 const unsigned char kBrightBackground[4] = {245, 245, 247, 255};
-constexpr auto kIdleSleep = std::chrono::milliseconds(5);
-// Longest a pop waits before the polling thread looks at its run flag again; normally the
-// destructor's deactivation ends the wait at once.
-constexpr auto kPopTimeout = std::chrono::milliseconds(100);
+// Longest the polling thread waits for an image before it looks at its run flag again. Every
+// push and the destructor's deactivation end the wait at once; the limit only bounds the
+// idle thread's wake-ups (two per second) should a wake-up ever be missed.
+constexpr auto kPopTimeout = std::chrono::milliseconds(500);
 
 std::size_t indexOf(VtkViewWidget::Overlay overlay)
 {
@@ -69,7 +70,11 @@ VtkViewWidget::VtkViewWidget(QWidget* parent, uint64_t maxHeight, uint64_t maxWi
 VtkViewWidget::~VtkViewWidget()
 {
     const DWORD serial = serial_.load();
-    pollRun_.store(false);
+    {
+        std::lock_guard<std::mutex> lock(pollMutex_);
+        pollRun_.store(false);
+    }
+    pollWake_.notify_all();
     if (cameraInfoAdded_)
         viewQueues().deactivate(serial);
     if (pollThread_.joinable()) {
@@ -170,7 +175,11 @@ void VtkViewWidget::createImagePipeline()
     pipeline->setInput(import_->GetOutputPort(), false, {0, 1, 2});
     pipelines_.insert(kOriginalImage, pipeline);
     pipelineVisible_.store(true);
-    pipelineReady_.store(true);
+    {
+        std::lock_guard<std::mutex> lock(pollMutex_);
+        pipelineReady_.store(true);
+    }
+    pollWake_.notify_all();
 }
 
 void VtkViewWidget::addActorsToRenderer()
@@ -339,18 +348,22 @@ void VtkViewWidget::contextMenuEvent(QContextMenuEvent* event)
 
 void VtkViewWidget::pollImages()
 {
+    setThreadName("view-poll");
     const DWORD serial = serial_.load();
     qDebug().nospace() << "Started polling image queue thread of camera: " << serial;
     while (pollRun_.load()) {
-        if (!pipelineReady_.load() || busy_.load()) {
-            std::this_thread::sleep_for(kIdleSleep);
-            continue;
+        {
+            // Until a pipeline exists and the GUI thread has shown the last image there is
+            // nothing to do: sleep until one of them changes (or the view goes).
+            std::unique_lock<std::mutex> lock(pollMutex_);
+            pollWake_.wait(lock, [this] { return !pollRun_.load() || (pipelineReady_.load() && !busy_.load()); });
         }
-        std::optional<vyk::Image> image = viewQueues().pop(serial_.load(), kPopTimeout);
-        if (!image) {
-            std::this_thread::sleep_for(kIdleSleep);
+        if (!pollRun_.load())
+            break;
+        // Waits while the queue is empty and also while it is inactive (no acquisition runs).
+        std::optional<vyk::Image> image = viewQueues().waitPop(serial_.load(), kPopTimeout);
+        if (!image)
             continue;
-        }
         {
             std::lock_guard<std::mutex> lock(imageMutex_);
             pending_ = std::make_shared<const vyk::Image>(std::move(*image));
@@ -360,7 +373,11 @@ void VtkViewWidget::pollImages()
             this,
             [this] {
                 displayCurrentImage();
-                busy_.store(false);
+                {
+                    std::lock_guard<std::mutex> lock(pollMutex_);
+                    busy_.store(false);
+                }
+                pollWake_.notify_all();
             },
             Qt::QueuedConnection);
     }

@@ -32,6 +32,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -165,7 +166,10 @@ private:
     std::atomic<bool> renderOnResult_{false};  // the next colour result follows a range choice
     std::atomic<bool> pipelineVisible_{false}; // "OriginalImage" exists and its actor is visible
 
-    // Threads.
+    // Threads. pipelineReady_, pollRun_ and busy_ are read anywhere but changed under
+    // pollMutex_ (busy_ is set by the polling thread itself), so pollWake_ misses no change.
+    std::mutex pollMutex_;                     // pairs with pollWake_
+    std::condition_variable pollWake_;         // a pipeline, a displayed image or the stop wakes the polling thread
     std::atomic<bool> pipelineReady_{false};   // a pipeline exists; images may be popped
     std::atomic<bool> pollRun_{false};         // polling thread keeps running
     std::atomic<bool> busy_{false};            // an image waits for display on the GUI thread

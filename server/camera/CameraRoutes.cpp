@@ -73,7 +73,9 @@ httplib::Server::Handler guarded(CameraServerState& state, bool reserves, Operat
                 response.set_content(answer.dump(), "application/json");
             return;
         } catch (const vyk::CameraException& e) {
-            logLine(LogLevel::Warning, cause + " failed: " + e.what());
+            // Clients wait for images in short slices (a remote preview between any two
+            // images): a wait that runs out of time is their ordinary answer, not a fault.
+            logLine(e.code() == kTimeout ? LogLevel::Debug : LogLevel::Warning, cause + " failed: " + e.what());
             answerError(response, e.code(), e.what());
         } catch (const MalformedRequest& e) {
             const std::string where = "Malformed request to " + request.path + ": " + e.what();
@@ -376,6 +378,7 @@ void serveImage(CameraServerState& state, const httplib::Request& request, httpl
             colorMode = vyk::ColorPattern::code(state.colorPatternWord(), image->roi(), state.recordRoi());
         }
     }
+    state.countImageServed();
 
     response.set_header("crop", json(image->roi()).dump());
     response.set_header("format", json(format).dump());

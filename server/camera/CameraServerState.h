@@ -7,6 +7,7 @@
 #include "server/Reservation.h"
 #include "server/camera/DxrStorage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -54,6 +55,10 @@ public:
     /// An image to fetch into: the last one when no answer still sends it, so its buffers
     /// are reused, else a new one (cameraMutex_).
     std::shared_ptr<vyk::Image> imageBuffer();
+    /// An image request was answered with pixels.
+    void countImageServed() { imagesServed_.fetch_add(1, std::memory_order_relaxed); }
+    /// Image requests answered with pixels since the server started; any thread.
+    uint64_t imagesServed() const { return imagesServed_.load(std::memory_order_relaxed); }
 
     /// A client request arrived: reserve the camera and restart the expiry clock.
     void markUsed();
@@ -80,6 +85,7 @@ private:
     uint16_t dxrRecordSegment_ = 0;       ///< DXR segment of the last recording (cameraMutex_)
     std::shared_ptr<vyk::Image> image_;   ///< last image fetched; answers share it while sending (cameraMutex_)
     Reservation reservation_;             ///< whether a client holds the camera (own lock)
+    std::atomic<uint64_t> imagesServed_{0}; ///< image requests answered with pixels (atomic, no lock)
 };
 
 }  // namespace devserver

@@ -1,16 +1,19 @@
 // Image queues: drop-oldest pushes, capacity rules, pops with and without time-out,
-// deactivation releasing a waiting consumer, re-activation by push.
+// deactivation releasing a waiting consumer, re-activation by push, and consumers that sleep
+// (not poll) while nothing arrives.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "acquisition/ImageQueueSet.h"
 #include "camera/Image.h"
+#include "tests/support/ThreadActivity.h"
 
 namespace {
 
@@ -183,3 +186,85 @@ TEST(ImageQueueSet, TheTwoProcessWideSetsAreDistinctAndStable) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs wait on a thread of its own and returns what it returned, how long it took and how
+// often the thread went to sleep meanwhile.
+struct Waited {
+  std::optional<vyk::Image> image;
+  std::chrono::steady_clock::duration took;
+  uint64_t sleeps;
+};
+template <typename Wait>
+std::future<Waited> consume(Wait wait) {
+  return std::async(std::launch::async, [wait] {
+    const uint64_t before = testsupport::voluntarySwitchesOfThisThread();
+    const auto start = std::chrono::steady_clock::now();
+    Waited waited{wait(), {}, 0};
+    waited.took = std::chrono::steady_clock::now() - start;
+    waited.sleeps = testsupport::voluntarySwitchesOfThisThread() - before;
+    return waited;
+  });
+}
+
+}  // namespace
+
+TEST(ImageQueueSet, ConsumersSleepWhileNothingArrives) {
+  // A consumer polling every millisecond would go to sleep about 300 times here.
+  ImageQueueSet set;
+  set.setCapacity(60, 5);
+
+  // pop without time-out on an empty queue, until the deactivation.
+  auto blocked = consume([&set] { return set.pop(60); });
+  std::this_thread::sleep_for(300ms);
+  set.deactivate(60);
+  Waited waited = blocked.get();
+  EXPECT_FALSE(waited.image);
+  EXPECT_LE(waited.sleeps, 5u);
+
+  // Images taken without waiting leave no wake-up behind: the next wait really waits.
+  for (uint32_t i = 1; i <= 3; ++i) set.push(60, tagged(i));
+  EXPECT_EQ(drain(set, 60).size(), 3u);
+  waited = consume([&set] { return set.waitPop(60, 300ms); }).get();
+  EXPECT_FALSE(waited.image);
+  EXPECT_GE(waited.took, 250ms) << "woken for an image that was not there";
+  EXPECT_LE(waited.sleeps, 5u);
+
+  // An inactive queue: once the deactivation's own wake-up is taken, waitPop sleeps through
+  // it until its time-out.
+  set.deactivate(60);
+  waited = consume([&set] { return set.waitPop(60, 30s); }).get();
+  EXPECT_FALSE(waited.image);
+  EXPECT_LT(waited.took, 10s) << "a deactivation that came first ends the wait as well";
+  waited = consume([&set] { return set.waitPop(60, 300ms); }).get();
+  EXPECT_FALSE(waited.image);
+  EXPECT_GE(waited.took, 250ms);
+  EXPECT_LE(waited.sleeps, 5u);
+}
+
+TEST(ImageQueueSet, WaitPopWaitsAcrossInactivityUntilAPushOrADeactivation) {
+  ImageQueueSet set;
+  set.setCapacity(61, 5);
+  set.deactivate(61);
+  EXPECT_FALSE(set.pop(61, 600000ms)) << "pop answers an inactive queue at once";
+  // A consumer that comes late to a deactivation is not put to sleep by it: its owner may
+  // have stopped it just before it began to wait.
+  EXPECT_FALSE(set.waitPop(61, 30s));
+
+  // The next acquisition's first image ends the wait.
+  auto waiting = std::async(std::launch::async, [&set] { return set.waitPop(61, 600000ms); });
+  EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout) << "waitPop waits while the queue is inactive";
+  set.push(61, tagged(5));
+  ASSERT_EQ(waiting.wait_for(30s), std::future_status::ready);
+  const auto image = waiting.get();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->recorderImageNumber(), 5u);
+
+  // A deactivation (the consumer's owner stopping it) ends the wait with nothing.
+  waiting = std::async(std::launch::async, [&set] { return set.waitPop(61, 600000ms); });
+  EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
+  set.deactivate(61);
+  ASSERT_EQ(waiting.wait_for(30s), std::future_status::ready) << "no need to sit out the time-out";
+  EXPECT_FALSE(waiting.get());
+}

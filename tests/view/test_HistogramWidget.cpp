@@ -3,6 +3,7 @@
 #include "test_HistogramSupport.h"
 #include "view/HistogramPlot.h"
 #include "view/HistogramWidget.h"
+#include "tests/support/ThreadActivity.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <qwt_text.h>
 
 #include <chrono>
+#include <thread>
 
 using namespace histtest;
 
@@ -207,4 +209,30 @@ TEST_F(HistogramWidgetTest, ShowAndHideAnnounceTheWindowsVisibility)
     ASSERT_EQ(visibility.count(), 2);
     EXPECT_TRUE(visibility.at(0).at(0).toBool());
     EXPECT_FALSE(visibility.at(1).at(0).toBool());
+}
+
+TEST_F(HistogramWidgetTest, IdleThreadsSleepUntilAnImageArrives)
+{
+    // Counted are the threads' voluntary sleeps during 600 ms; a thread that looks at its
+    // queue every few milliseconds sleeps over a hundred times.
+    widget_.onAnalysisWindowToggled(true);
+    ASSERT_TRUE(eventually([] { return testsupport::threadsNamed("histogram") == 2; }));
+    const auto sleepsWhileIdle = [] {
+        const uint64_t before = testsupport::voluntarySwitches("histogram");
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        return testsupport::voluntarySwitches("histogram") - before;
+    };
+
+    // Open window, acquisitions running, no image yet: the queues are active and empty.
+    countOne(kMono, monoImage(4, 4, [](std::size_t) { return 10; }));
+    EXPECT_LE(sleepsWhileIdle(), 10u);
+
+    // The acquisitions ended: the queues are inactive.
+    queues_.deactivate(kMono);
+    queues_.deactivate(kOther);
+    EXPECT_LE(sleepsWhileIdle(), 10u);
+
+    // The next acquisition's images are counted at once.
+    countOne(kMono, monoImage(4, 4, [](std::size_t) { return 20; }));
+    countOne(kOther, monoImage(4, 4, [](std::size_t) { return 30; }));
 }

@@ -1,5 +1,6 @@
 #include "ViewFixture.h"
 #include "TestImages.h"
+#include "tests/support/ThreadActivity.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -268,4 +269,37 @@ TEST_F(ViewTest, OneImageAtATimeIsHandedToTheGuiThread)
     EXPECT_EQ(view_->displayedImage()->format(), DataFormat::Mono16);  // still the blank
 
     ASSERT_TRUE(waitFor([&] { return view_->displayedImage()->recorderImageNumber() == 30u; }));
+}
+
+TEST_F(ViewTest, IdlePollingThreadSleepsUntilSomethingChanges)
+{
+    // An idle view costs nothing: the polling thread waits for a change instead of looking
+    // again every few milliseconds. Counted are its voluntary sleeps during 600 ms, where a
+    // thread that looks every 5 ms would sleep over a hundred times.
+    ASSERT_EQ(testsupport::threadsNamed("view-poll"), 1);
+    const auto sleepsWhileIdle = [] {
+        const uint64_t before = testsupport::voluntarySwitches("view-poll");
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        return testsupport::voluntarySwitches("view-poll") - before;
+    };
+
+    // No acquisition runs: the camera's queue is inactive.
+    viewQueues().setCapacity(serial_, 5);
+    viewQueues().deactivate(serial_);
+    EXPECT_LE(sleepsWhileIdle(), 5u);
+
+    // An image was handed to the GUI thread, which processes no events meanwhile.
+    vyk::Image image = uniformImage(DataFormat::Mono8, RawFormat::Byte, 64, 48, 3, 3);
+    image.setRecorderImageNumber(41);
+    viewQueues().push(serial_, image);
+    for (int i = 0; i < 400 && viewQueues().size(serial_) > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // no events processed
+    ASSERT_EQ(viewQueues().size(serial_), 0u);
+    EXPECT_LE(sleepsWhileIdle(), 5u);
+
+    // Shown at last, and the next image is taken at once.
+    ASSERT_TRUE(waitFor([&] { return view_->displayedImage()->recorderImageNumber() == 41u; }));
+    image.setRecorderImageNumber(42);
+    viewQueues().push(serial_, image);
+    EXPECT_TRUE(waitFor([&] { return view_->displayedImage()->recorderImageNumber() == 42u; }));
 }
