@@ -1,7 +1,7 @@
 // The real main window end to end with simulated cameras and the simulated light source:
 // preview into the views and the histogram, a memory sequence stepped through with the
-// playback control, saving the latest image, the panels following a camera switch and a
-// camera's removal, and the light-source dock across a rescan.
+// playback control, each camera's own playback range, saving the latest image, the panels
+// following a camera switch and a camera's removal, and the light-source dock across a rescan.
 #include "MainWindowFixture.h"
 
 #include "MainWindow.h"
@@ -11,6 +11,7 @@
 #include "view/HistogramWidget.h"
 #include "view/VtkViewWidget.h"
 #include "widgets/CameraSettingsTree.h"
+#include "widgets/RangeSlider.h"
 #include "widgets/SaveImageFileDialog.h"
 #include "widgets/VYKTreeComboBox.h"
 #include "widgets/VideoControl.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -98,6 +100,45 @@ TEST_F(MainWindowTest, MemorySequenceRecordsAndThePlaybackControlStepsThroughIt)
     EXPECT_EQ(video->currentIndex(), 4);
     video->firstButton()->click();
     EXPECT_EQ(video->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, EachCameraPlaysItsOwnRangeAfterASwitch)
+{
+    MainWindow& window = makeWindow();
+    VideoControl* video = window.videoControl();
+    ASSERT_NE(video, nullptr);
+    QComboBox* selector = window.cameraSelector();
+    recordSequence(window, 8);
+    selector->setCurrentIndex(1);
+    recordSequence(window, 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->isEnabled() && video->slider()->maximum() == 10; }, kWaitMs));
+
+    // From the camera with 8 images back to the one with 10: all 10 play.
+    selector->setCurrentIndex(0);
+    EXPECT_EQ(video->serial(), 11u);
+    EXPECT_EQ(video->slider()->maximum(), 8);
+    selector->setCurrentIndex(1);
+    EXPECT_EQ(video->rangeUpper(), 9);
+    video->firstButton()->click();
+    video->playButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !video->isPlaying(); }, kWaitMs));
+    EXPECT_EQ(video->currentIndex(), 9);
+    EXPECT_EQ(video->positionLabel()->text(), QStringLiteral("Image 10 / 10"));
+
+    // A range narrowed on one camera shows only there, and is there again after a switch.
+    video->slider()->setLowerValue(3);
+    video->slider()->setUpperValue(5);
+    selector->setCurrentIndex(0);
+    EXPECT_EQ(video->rangeLower(), 0);
+    EXPECT_EQ(video->rangeUpper(), 7);
+    EXPECT_EQ(video->slider()->lowerValue(), 1);
+    EXPECT_EQ(video->slider()->upperValue(), 8);
+    selector->setCurrentIndex(1);
+    EXPECT_EQ(video->slider()->lowerValue(), 3);
+    EXPECT_EQ(video->slider()->upperValue(), 5);
+    video->playButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !video->isPlaying(); }, kWaitMs));
+    EXPECT_EQ(video->currentIndex(), 4);
 }
 
 TEST_F(MainWindowTest, SaveLatestImageWritesAFileAndThenReusesItsPath)

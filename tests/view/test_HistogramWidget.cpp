@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <qwt_plot_curve.h>
+#include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
 #include <chrono>
@@ -186,6 +189,46 @@ TEST_F(HistogramWidgetTest, CameraErrorRemovesItsPlotAndThreadOnly)
     countOne(kOther, monoImage(2, 2, [](std::size_t) { return 5; }));
     widget_.onAdaptHistMarkers(kMono, 1, 2); // a late signal of the removed camera is harmless
     widget_.onAnalysisWindowToggled(false);
+}
+
+TEST_F(HistogramWidgetTest, FourCamerasKeepReadablePlotsAndTheWindowScrolls)
+{
+    widget_.addCamera(13, QStringLiteral("pco.dimax"), QStringLiteral("red"), 12);
+    widget_.addCamera(14, QStringLiteral("pco.pixelfly"), QStringLiteral("blue"), 14);
+    widget_.resize(600, 400);
+    widget_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget_));
+    auto* scroll = widget_.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+
+    // Far more than a quarter of the window each: the plots are stacked and the window scrolls.
+    const QList<DWORD> serials = widget_.cameras();
+    ASSERT_EQ(serials.size(), 4);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
+    int previousBottom = -1;
+    for (DWORD serial : serials) {
+        HistogramPlot* plot = widget_.plot(serial);
+        EXPECT_GE(plot->height(), HistogramWidget::kMinPlotHeight) << serial;
+        EXPECT_GT(plot->y(), previousBottom) << "plots must not overlap: " << serial;
+        previousBottom = plot->geometry().bottom();
+        // Room for the count axis' labels: the canvas is at least as tall as the scale needs.
+        EXPECT_GE(plot->canvas()->height(), plot->axisWidget(QwtPlot::yLeft)->minimumSizeHint().height()) << serial;
+    }
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    const QPoint lastTop = widget_.plot(14)->mapTo(&widget_, QPoint(0, 0));
+    EXPECT_LT(lastTop.y(), widget_.height()) << "the last plot can be scrolled into view";
+
+    // A window tall enough for all of them needs no scrolling, and the plots share the height.
+    widget_.resize(600, 1050);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() == 0; }));
+    for (DWORD serial : serials)
+        EXPECT_GT(widget_.plot(serial)->height(), HistogramWidget::kMinPlotHeight) << serial;
+
+    // A camera removed gives its room back.
+    widget_.resize(600, 400);
+    widget_.onCameraError(13);
+    widget_.onCameraError(14);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() == 0; }));
 }
 
 TEST_F(HistogramWidgetTest, ColourChangeRecoloursTitleAndMonoCurve)
