@@ -26,6 +26,9 @@ class QwtPlotCurve;
 /// pops images from the histogram queue set and counts them; a 30 ms timer on the GUI
 /// thread copies the finished lists into the curves.
 ///
+/// Layout: one plot per camera, stacked in a scroll area, so that every plot keeps a readable
+/// height (kMinPlotHeight) however many cameras there are.
+///
 /// Threads: the GUI thread owns everything; each camera's histogram thread (started by
 /// onAnalysisWindowToggled(true), joined on close, on camera error and by the destructor)
 /// reads its camera's run flag and bit depth and stores finished counts under countsMutex_.

@@ -360,9 +360,10 @@ void VideoControl::setSliderRange(int n, bool reset)
             rangeUpper_ = std::max(rangeLower_, std::min(n - 1, rangeUpper_));
         }
         slider_->setRange(1, n);
-        rangeWidget_->setValues(1, n);
         slider_->setLowerValue(rangeLower_ + 1);
         slider_->setUpperValue(rangeUpper_ + 1);
+        // The label names the range that plays (a camera's own range comes back narrowed).
+        rangeWidget_->setValues(rangeLower_ + 1, rangeUpper_ + 1);
     } else {
         rangeWidget_->setEnabled(false);
         slider_->setEnabled(false);

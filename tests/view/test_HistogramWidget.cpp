@@ -198,13 +198,11 @@ TEST_F(HistogramWidgetTest, FourCamerasKeepReadablePlotsAndTheWindowScrolls)
     widget_.resize(600, 400);
     widget_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget_));
-    auto* scroll = widget_.findChild<QScrollArea*>();
-    ASSERT_NE(scroll, nullptr);
-
-    // Far more than a quarter of the window each: the plots are stacked and the window scrolls.
     const QList<DWORD> serials = widget_.cameras();
     ASSERT_EQ(serials.size(), 4);
-    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
+    ASSERT_TRUE(eventually([&] { return widget_.plot(14)->y() > widget_.plot(11)->y(); })) << "laid out";
+
+    // Far more than a quarter of the window each: the plots are stacked and the window scrolls.
     int previousBottom = -1;
     for (DWORD serial : serials) {
         HistogramPlot* plot = widget_.plot(serial);
@@ -214,6 +212,9 @@ TEST_F(HistogramWidgetTest, FourCamerasKeepReadablePlotsAndTheWindowScrolls)
         // Room for the count axis' labels: the canvas is at least as tall as the scale needs.
         EXPECT_GE(plot->canvas()->height(), plot->axisWidget(QwtPlot::yLeft)->minimumSizeHint().height()) << serial;
     }
+    auto* scroll = widget_.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
     scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     const QPoint lastTop = widget_.plot(14)->mapTo(&widget_, QPoint(0, 0));
     EXPECT_LT(lastTop.y(), widget_.height()) << "the last plot can be scrolled into view";
@@ -224,8 +225,9 @@ TEST_F(HistogramWidgetTest, FourCamerasKeepReadablePlotsAndTheWindowScrolls)
     for (DWORD serial : serials)
         EXPECT_GT(widget_.plot(serial)->height(), HistogramWidget::kMinPlotHeight) << serial;
 
-    // A camera removed gives its room back.
-    widget_.resize(600, 400);
+    // Cameras removed give their room back: two plots fit where four needed scrolling.
+    widget_.resize(600, 2 * HistogramWidget::kMinPlotHeight + 100);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
     widget_.onCameraError(13);
     widget_.onCameraError(14);
     ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() == 0; }));

@@ -262,6 +262,7 @@ TEST_F(VideoControlTest, EachCameraKeepsItsRangeAndANewCameraGetsAllItsImages)
     EXPECT_EQ(control_.rangeUpper(), 4);
     EXPECT_EQ(control_.slider()->lowerValue(), 3);
     EXPECT_EQ(control_.slider()->upperValue(), 5);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [3, 5]"));
     positions_.clear();
     control_.firstButton()->click();
     playAndWaitForEnd();
