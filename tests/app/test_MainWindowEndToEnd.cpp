@@ -1,13 +1,15 @@
 // The real main window end to end with simulated cameras and the simulated light source:
 // preview into the views and the histogram, a memory sequence stepped through with the
-// playback control, each camera's own playback range, saving the latest image, the panels
-// following a camera switch and a camera's removal, and the light-source dock across a rescan.
+// playback control, each camera's own playback range, the histogram of four cameras, saving
+// the latest image, the panels following a camera switch and a camera's removal, and the
+// light-source dock across a rescan.
 #include "MainWindowFixture.h"
 
 #include "MainWindow.h"
 
 #include "acquisition/CameraAcquisition.h"
 #include "lightsource/panel/LumraControl.h"
+#include "view/HistogramPlot.h"
 #include "view/HistogramWidget.h"
 #include "view/VtkViewWidget.h"
 #include "widgets/CameraSettingsTree.h"
@@ -17,6 +19,8 @@
 #include "widgets/VideoControl.h"
 
 #include <qtadvanceddocking/DockWidget.h>
+
+#include <qwt_scale_widget.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -139,6 +143,27 @@ TEST_F(MainWindowTest, EachCameraPlaysItsOwnRangeAfterASwitch)
     video->playButton()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !video->isPlaying(); }, kWaitMs));
     EXPECT_EQ(video->currentIndex(), 4);
+}
+
+TEST_F(MainWindowTest, HistogramWindowWithFourCamerasKeepsEveryPlotReadable)
+{
+    useCameras(nlohmann::json::array({camera(11), camera(22), camera(33), camera(44)}));
+    MainWindow& window = makeWindow();
+    HistogramWidget* histogram = window.histogram();
+    ASSERT_NE(histogram, nullptr);
+    if (window.histogramDock()->isClosed())
+        window.histogramDock()->toggleView(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(histogram));
+    const QList<DWORD> serials = histogram->cameras();
+    ASSERT_EQ(serials.size(), 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return histogram->plot(44)->y() > histogram->plot(11)->y(); }, kWaitMs));
+    // The dock keeps its size; the plots keep theirs and the histogram scrolls.
+    for (DWORD serial : serials) {
+        HistogramPlot* plot = histogram->plot(serial);
+        EXPECT_GE(plot->height(), HistogramWidget::kMinPlotHeight) << serial;
+        EXPECT_GE(plot->canvas()->height(), plot->axisWidget(QwtPlot::yLeft)->minimumSizeHint().height()) << serial;
+    }
+    EXPECT_GT(histogram->plot(44)->mapTo(histogram, QPoint(0, 0)).y(), histogram->height()) << "the last plot lies below";
 }
 
 TEST_F(MainWindowTest, SaveLatestImageWritesAFileAndThenReusesItsPath)

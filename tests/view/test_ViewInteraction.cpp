@@ -192,8 +192,9 @@ TEST_F(ViewInteractionTest, WheelZoomWorksOnAFrameTallerThanTheScaleLimit)
     EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), fitted / 1.2) << "still outside: no step back out";
 
     // Once inside, the limit holds again.
-    while (camera()->GetParallelScale() > ImageInteractorStyle::kMaxParallelScale)
+    for (int step = 0; step < 10 && camera()->GetParallelScale() > ImageInteractorStyle::kMaxParallelScale; ++step)
         style()->OnMouseWheelForward();
+    ASSERT_LE(camera()->GetParallelScale(), ImageInteractorStyle::kMaxParallelScale);
     const double inside = camera()->GetParallelScale();
     EXPECT_GT(inside, ImageInteractorStyle::kMaxParallelScale / 1.2);
     style()->OnMouseWheelBackward();
