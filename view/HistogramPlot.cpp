@@ -137,6 +137,14 @@ bool HistogramPlot::eventFilter(QObject* watched, QEvent* event)
     const bool yAxis = watched == axisWidget(QwtPlot::yLeft);
     if (xAxis || yAxis) {
         auto* axis = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Wheel) {
+            // The axes invite the wheel in their tool tips: it zooms as over the canvas,
+            // with the cursor's place taken along the canvas.
+            auto* wheelEvent = static_cast<QWheelEvent*>(event);
+            const QPoint onCanvas = canvas()->mapFrom(this, axis->mapTo(this, wheelEvent->position().toPoint()));
+            wheelBy(onCanvas, *wheelEvent);
+            return true;
+        }
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
             QToolTip::showText(QCursor::pos(), xAxis ? kXAxisTip : kYAxisTip, axis);
         else if (event->type() == QEvent::Leave)
@@ -165,8 +173,7 @@ bool HistogramPlot::canvasEvent(QEvent* event)
         return true;
     case QEvent::Wheel: {
         auto* wheelEvent = static_cast<QWheelEvent*>(event);
-        wheel(wheelEvent->position().toPoint(), wheelEvent->angleDelta().y(),
-              wheelEvent->modifiers().testFlag(Qt::ShiftModifier));
+        wheelBy(wheelEvent->position().toPoint(), *wheelEvent);
         return true;
     }
     default:
@@ -174,15 +181,24 @@ bool HistogramPlot::canvasEvent(QEvent* event)
     }
 }
 
+void HistogramPlot::wheelBy(const QPoint& canvasPos, const QWheelEvent& event)
+{
+    // Some platforms turn a Shift-wheel into a horizontal one.
+    const QPoint angle = event.angleDelta();
+    wheel(canvasPos, angle.y() != 0 ? angle.y() : angle.x(), event.modifiers().testFlag(Qt::ShiftModifier));
+}
+
 void HistogramPlot::press(const QPoint& pos)
 {
     setCursor(Qt::ClosedHandCursor);
     canvas()->setCursor(Qt::ClosedHandCursor);
     const double x = canvasToValue(pos);
-    if (near(x, leftMarker_->xValue())) {
+    // Hidden markers cannot be grabbed: a drag there pans, and the view keeps its range mode.
+    const bool grabbable = markersVisible();
+    if (grabbable && near(x, leftMarker_->xValue())) {
         dragging_ = Drag::Left;
         qDebug() << "Left Marker selected!";
-    } else if (near(x, rightMarker_->xValue())) {
+    } else if (grabbable && near(x, rightMarker_->xValue())) {
         dragging_ = Drag::Right;
         qDebug() << "Right Marker selected!";
     } else {

@@ -5,11 +5,13 @@
 
 #include <QPoint>
 
+class QWheelEvent;
 class QwtPlotMarker;
 
 /// A Qwt plot over the raw value range 0..2^bitDepth - 1 of one camera. The left and right
 /// vertical markers show the camera view's display range; dragging one emits markerMoved.
-/// Mouse: drag a marker or pan the x axis; Shift+wheel zooms x, wheel zooms y; key R resets.
+/// Mouse: drag a shown marker or pan the x axis; Shift+wheel zooms x, wheel zooms y (over the
+/// canvas and over both axes); key R resets.
 class HistogramPlot : public QwtPlot {
     Q_OBJECT
 public:
@@ -58,6 +60,8 @@ private:
     void press(const QPoint& pos);
     void move(const QPoint& pos);
     void release();
+    // A wheel event at canvas position canvasPos: Shift zooms x, otherwise y.
+    void wheelBy(const QPoint& canvasPos, const QWheelEvent& event);
     void wheel(const QPoint& pos, int delta, bool shift);
     void pan(const QPoint& pos);
     double canvasToValue(const QPoint& pos) const;

@@ -7,6 +7,7 @@
 #include <qwt_plot_curve.h>
 
 #include <QDebug>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -49,8 +50,18 @@ HistogramWidget::HistogramWidget(QWidget* parent)
 HistogramWidget::HistogramWidget(ImageQueueSet& queues, QWidget* parent)
     : QWidget(parent)
     , queues_(queues)
-    , layout_(new QVBoxLayout(this))
+    , scrollArea_(new QScrollArea(this))
+    , plotArea_(new QWidget)
+    , layout_(new QVBoxLayout(plotArea_))
 {
+    // The plots share the window's height down to their minimum; below that the window scrolls
+    // instead of squeezing each plot until its axis labels overlap.
+    scrollArea_->setWidgetResizable(true);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setWidget(plotArea_);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scrollArea_);
     qRegisterMetaType<DWORD>("DWORD"); // serials in queued signals
     refreshTimer_.setInterval(kRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &HistogramWidget::refresh);
@@ -97,7 +108,8 @@ void HistogramWidget::addCamera(DWORD serial, const QString& cameraName, const Q
         onCameraError(serial); // a camera added again starts afresh
     auto camera = std::make_unique<Camera>();
     camera->serial = serial;
-    camera->plot = new HistogramPlot(this);
+    camera->plot = new HistogramPlot(plotArea_);
+    camera->plot->setMinimumHeight(kMinPlotHeight);
     camera->plot->setAxisTitle(QwtPlot::xBottom, QStringLiteral("Pixelvalue"));
     camera->plot->setAxisTitle(QwtPlot::yLeft, QStringLiteral("Amount"));
     camera->plot->setBitDepth(bitDepth);

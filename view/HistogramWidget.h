@@ -18,12 +18,16 @@
 
 class HistogramPlot;
 class ImageQueueSet;
+class QScrollArea;
 class QVBoxLayout;
 class QwtPlotCurve;
 
 /// Live histograms of all cameras. While the window is open every camera has a thread that
 /// pops images from the histogram queue set and counts them; a 30 ms timer on the GUI
 /// thread copies the finished lists into the curves.
+///
+/// Layout: one plot per camera, stacked in a scroll area, so that every plot keeps a readable
+/// height (kMinPlotHeight) however many cameras there are.
 ///
 /// Threads: the GUI thread owns everything; each camera's histogram thread (started by
 /// onAnalysisWindowToggled(true), joined on close, on camera error and by the destructor)
@@ -33,6 +37,9 @@ class HistogramWidget : public QWidget {
 public:
     /// Refresh period of the curves, ms.
     static constexpr int kRefreshMs = 30;
+    /// Smallest height of one camera's plot, pixels: title, both axes with their labels and
+    /// a readable canvas. More plots than fit make the window scroll.
+    static constexpr int kMinPlotHeight = 220;
 
     /// An empty histogram window reading images from queues (the process-wide histogram
     /// queue set by default; it must outlive the widget).
@@ -116,7 +123,9 @@ private:
     static void setTitle(Camera& camera, const QString& color, const QString& cameraName);
 
     ImageQueueSet& queues_;                         ///< where the images come from
-    QVBoxLayout* layout_;                           ///< holds the plots
+    QScrollArea* scrollArea_;                       ///< scrolls the plots when they do not fit (child)
+    QWidget* plotArea_;                             ///< holds the plots (owned by scrollArea_)
+    QVBoxLayout* layout_;                           ///< plotArea_'s layout, one plot per camera
     std::map<DWORD, std::unique_ptr<Camera>> cameras_; ///< by serial; changed by the GUI thread only,
                                                     ///< and only while the camera's thread is joined
     mutable std::mutex countsMutex_;                ///< guards every Camera::counts and ::fresh

@@ -68,8 +68,14 @@ void ImageInteractorStyle::zoomAtCursor(double factor)
         world[1] /= world[3];
     }
 
-    const double scale = camera->GetParallelScale() / factor;
-    if (scale < kMinParallelScale || scale > kMaxParallelScale)
+    const double current = camera->GetParallelScale();
+    const double scale = current / factor;
+    // A tall image (a line camera's frame thousands of rows high) is fitted with a scale above
+    // the upper limit: steps back towards the limits stay possible, only steps further out
+    // (or across a limit from inside) are refused.
+    const bool beyondMin = scale < kMinParallelScale && scale < current;
+    const bool beyondMax = scale > kMaxParallelScale && scale > current;
+    if (beyondMin || beyondMax)
         return;
     double focal[3];
     double eye[3];

@@ -19,7 +19,8 @@ public:
     void OnMouseWheelBackward() override;
 
     // Zooms by factor (> 1 magnifies) keeping the world point under the event position in
-    // place; does nothing when the new parallel scale would leave the limits.
+    // place; does nothing when the new parallel scale would leave the limits or, when it is
+    // outside them already, move further away from them.
     void zoomAtCursor(double factor);
 
 protected:

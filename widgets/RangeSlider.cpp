@@ -46,8 +46,9 @@ RangeSlider::RangeSlider(Qt::Orientation orientation, int handleSet, QWidget* pa
 
 void RangeSlider::setRange(int minimum, int maximum)
 {
-    setMinimum(minimum);
-    setMaximum(maximum);
+    // Both ends in one step: setting them one after the other would let the swap rule of
+    // setMinimum see the old maximum, so that 1..n set on a 0..0 slider became 0..n.
+    applyRange(std::min(minimum, maximum), std::max(minimum, maximum));
 }
 
 void RangeSlider::setLowerValue(int aLowerValue)

@@ -39,7 +39,7 @@ public:
     int maximum() const { return maximum_; }
     int lowerValue() const { return lowerValue_; }
     int upperValue() const { return upperValue_; }
-    // Sets minimum then maximum.
+    // Sets both ends at once (in either order) and resets the handles to them.
     void setRange(int minimum, int maximum);
 
     // Orientation and handle set given at construction.

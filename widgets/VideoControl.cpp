@@ -131,11 +131,10 @@ void VideoControl::onCameraChanged(std::weak_ptr<vyk::AnyCamera> newCam, QString
         if (playing_)
             stopPlayback();
         if (acquisition_)
-            lastIndex_[serial_] = currentIndex_;
+            storePlace();
         serial_ = newSerial;
         cameraName_ = QString::fromStdString(camera->getName());
-        const auto stored = lastIndex_.find(serial_);
-        currentIndex_ = stored == lastIndex_.end() ? 0 : stored->second;
+        restorePlace();
         acquisition_ = newAcuisitionInstance;
         // With an acquisition, ask in turn with its worker's calls on the camera.
         const bool recording = acquisition_ != nullptr ? acquisition_->cameraRecording() : camera->isRecording();
@@ -375,9 +374,10 @@ void VideoControl::setSliderRange(int n, bool reset)
             rangeUpper_ = std::max(rangeLower_, std::min(n - 1, rangeUpper_));
         }
         slider_->setRange(1, n);
-        rangeWidget_->setValues(1, n);
         slider_->setLowerValue(rangeLower_ + 1);
         slider_->setUpperValue(rangeUpper_ + 1);
+        // The label names the range that plays (a camera's own range comes back narrowed).
+        rangeWidget_->setValues(rangeLower_ + 1, rangeUpper_ + 1);
     } else {
         rangeWidget_->setEnabled(false);
         slider_->setEnabled(false);
@@ -463,6 +463,22 @@ void VideoControl::stopPlayback()
     playButton_->setEnabled(true);
     stopping_ = false;
     emit playbackStateChanged(serial_, false);
+}
+
+void VideoControl::storePlace()
+{
+    places_[serial_] = CameraPlace{currentIndex_, rangeSet_, rangeLower_, rangeUpper_};
+}
+
+void VideoControl::restorePlace()
+{
+    const auto stored = places_.find(serial_);
+    const CameraPlace place = stored == places_.end() ? CameraPlace{} : stored->second;
+    currentIndex_ = place.index;
+    // Without a range of its own the camera gets all of its images when it is adapted.
+    rangeSet_ = place.rangeSet;
+    rangeLower_ = place.lower;
+    rangeUpper_ = place.upper;
 }
 
 void VideoControl::enableForImages()

@@ -123,6 +123,18 @@ private:
     void stopPlayback();
     // Enables the control when available >= 1, else disables it.
     void enableForImages();
+    // What the control showed of a camera when another one was selected: its images differ
+    // in number and meaning, so neither position nor range may carry over to the next one.
+    struct CameraPlace {
+        int index = 0;         // currentIndex_
+        bool rangeSet = false; // rangeSet_
+        int lower = 0;         // rangeLower_
+        int upper = 0;         // rangeUpper_
+    };
+    // Stores the current camera's place under its serial.
+    void storePlace();
+    // Takes the place stored for serial_, or the first image and the whole range when none.
+    void restorePlace();
 
     IconProvider icons_;
     QString playIconName_;
@@ -149,6 +161,6 @@ private:
     bool rangeSet_ = false;
     int rangeLower_ = 0;                       // 0-based, inclusive
     int rangeUpper_ = 0;                       // 0-based, inclusive
-    std::map<DWORD, int> lastIndex_;           // serial to the camera's last currentIndex_
+    std::map<DWORD, CameraPlace> places_;      // serial to the camera's last place
     std::set<DWORD> freshImages_;              // cameras whose recording started since they were last adapted
 };

@@ -1,25 +1,31 @@
 // The real main window end to end with simulated cameras and the simulated light source:
 // preview into the views and the histogram, a memory sequence stepped through with the
-// playback control, saving the latest image, the panels following a camera switch and a
-// camera's removal, and the light-source dock across a rescan.
+// playback control, each camera's own playback range, the histogram of four cameras, saving
+// the latest image, the panels following a camera switch and a camera's removal, and the
+// light-source dock across a rescan.
 #include "MainWindowFixture.h"
 
 #include "MainWindow.h"
 
 #include "acquisition/CameraAcquisition.h"
 #include "lightsource/panel/LumraControl.h"
+#include "view/HistogramPlot.h"
 #include "view/HistogramWidget.h"
 #include "view/VtkViewWidget.h"
 #include "widgets/CameraSettingsTree.h"
+#include "widgets/RangeSlider.h"
 #include "widgets/SaveImageFileDialog.h"
 #include "widgets/VYKTreeComboBox.h"
 #include "widgets/VideoControl.h"
 
 #include <qtadvanceddocking/DockWidget.h>
 
+#include <qwt_scale_widget.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -98,6 +104,66 @@ TEST_F(MainWindowTest, MemorySequenceRecordsAndThePlaybackControlStepsThroughIt)
     EXPECT_EQ(video->currentIndex(), 4);
     video->firstButton()->click();
     EXPECT_EQ(video->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, EachCameraPlaysItsOwnRangeAfterASwitch)
+{
+    MainWindow& window = makeWindow();
+    VideoControl* video = window.videoControl();
+    ASSERT_NE(video, nullptr);
+    QComboBox* selector = window.cameraSelector();
+    recordSequence(window, 8);
+    selector->setCurrentIndex(1);
+    recordSequence(window, 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->isEnabled() && video->slider()->maximum() == 10; }, kWaitMs));
+
+    // From the camera with 8 images back to the one with 10: all 10 play.
+    selector->setCurrentIndex(0);
+    EXPECT_EQ(video->serial(), 11u);
+    EXPECT_EQ(video->slider()->maximum(), 8);
+    selector->setCurrentIndex(1);
+    EXPECT_EQ(video->rangeUpper(), 9);
+    video->firstButton()->click();
+    video->playButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !video->isPlaying(); }, kWaitMs));
+    EXPECT_EQ(video->currentIndex(), 9);
+    EXPECT_EQ(video->positionLabel()->text(), QStringLiteral("Image 10 / 10"));
+
+    // A range narrowed on one camera shows only there, and is there again after a switch.
+    video->slider()->setLowerValue(3);
+    video->slider()->setUpperValue(5);
+    selector->setCurrentIndex(0);
+    EXPECT_EQ(video->rangeLower(), 0);
+    EXPECT_EQ(video->rangeUpper(), 7);
+    EXPECT_EQ(video->slider()->lowerValue(), 1);
+    EXPECT_EQ(video->slider()->upperValue(), 8);
+    selector->setCurrentIndex(1);
+    EXPECT_EQ(video->slider()->lowerValue(), 3);
+    EXPECT_EQ(video->slider()->upperValue(), 5);
+    video->playButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !video->isPlaying(); }, kWaitMs));
+    EXPECT_EQ(video->currentIndex(), 4);
+}
+
+TEST_F(MainWindowTest, HistogramWindowWithFourCamerasKeepsEveryPlotReadable)
+{
+    useCameras(nlohmann::json::array({camera(11), camera(22), camera(33), camera(44)}));
+    MainWindow& window = makeWindow();
+    HistogramWidget* histogram = window.histogram();
+    ASSERT_NE(histogram, nullptr);
+    if (window.histogramDock()->isClosed())
+        window.histogramDock()->toggleView(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(histogram));
+    const QList<DWORD> serials = histogram->cameras();
+    ASSERT_EQ(serials.size(), 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return histogram->plot(44)->y() > histogram->plot(11)->y(); }, kWaitMs));
+    // The dock keeps its size; the plots keep theirs and the histogram scrolls.
+    for (DWORD serial : serials) {
+        HistogramPlot* plot = histogram->plot(serial);
+        EXPECT_GE(plot->height(), HistogramWidget::kMinPlotHeight) << serial;
+        EXPECT_GE(plot->canvas()->height(), plot->axisWidget(QwtPlot::yLeft)->minimumSizeHint().height()) << serial;
+    }
+    EXPECT_GT(histogram->plot(44)->mapTo(histogram, QPoint(0, 0)).y(), histogram->height()) << "the last plot lies below";
 }
 
 TEST_F(MainWindowTest, SaveLatestImageWritesAFileAndThenReusesItsPath)

@@ -120,6 +120,44 @@ TEST_F(HistogramPlotTest, WheelZoomsTheCountAxisAboveZero)
     EXPECT_EQ(upper(plot_), 4095.0); // x untouched
 }
 
+TEST_F(HistogramPlotTest, WheelOverTheAxesZoomsAsTheirToolTipsSay)
+{
+    plot_.setAxisScale(QwtPlot::yLeft, 0, 1000);
+    plot_.replot();
+    QWidget* yAxis = plot_.axisWidget(QwtPlot::yLeft);
+    wheelOver(yAxis, QPoint(yAxis->width() / 2, yAxis->height() / 2), false, false);
+    EXPECT_NEAR(upper(plot_, QwtPlot::yLeft), 1100.0, 1e-6);
+    wheelOver(yAxis, QPoint(yAxis->width() / 2, yAxis->height() / 2), true, false);
+    EXPECT_NEAR(upper(plot_, QwtPlot::yLeft), 1000.0, 1e-6);
+    EXPECT_EQ(upper(plot_), 4095.0); // x untouched
+
+    // Shift and the wheel over the x axis zoom x around the value under the cursor.
+    QWidget* xAxis = plot_.axisWidget(QwtPlot::xBottom);
+    const int atThousand = plot_.canvas()->mapTo(&plot_, canvasPoint(plot_, 1000)).x() - xAxis->x();
+    wheelOver(xAxis, QPoint(atThousand, xAxis->height() / 2), true, true);
+    EXPECT_NEAR(lower(plot_), 1000.0 - 1000.0 / 1.1, 15.0);
+    EXPECT_NEAR(upper(plot_), 1000.0 + 3095.0 / 1.1, 15.0);
+    EXPECT_NEAR(upper(plot_, QwtPlot::yLeft), 1000.0, 1e-6); // y untouched
+}
+
+TEST_F(HistogramPlotTest, HiddenMarkersCannotBeDragged)
+{
+    QSignalSpy moved(&plot_, &HistogramPlot::markerMoved);
+    plot_.setMarkers(1000, 3000);
+    plot_.setMarkersVisible(false);
+    drag(plot_, 3000, canvasPoint(plot_, 2000));
+    drag(plot_, 1000, canvasPoint(plot_, 1500));
+    EXPECT_EQ(moved.count(), 0);
+    EXPECT_EQ(plot_.leftMarkerValue(), 1000.0);
+    EXPECT_EQ(plot_.rightMarkerValue(), 3000.0);
+
+    // Shown again, they follow the mouse.
+    plot_.setMarkersVisible(true);
+    drag(plot_, 3000, canvasPoint(plot_, 2000));
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_NEAR(plot_.rightMarkerValue(), 2000.0, 10.0);
+}
+
 TEST_F(HistogramPlotTest, PanningKeepsTheWidthInsideTheRange)
 {
     for (int step = 0; step < 10; ++step)

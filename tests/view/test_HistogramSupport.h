@@ -65,13 +65,18 @@ inline void drag(HistogramPlot& plot, double from, const QPoint& to)
     sendMouse(plot, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
-// One wheel step over value x (forward zooms in), with or without Shift.
+// One wheel step at pixel pos of target (forward zooms in), with or without Shift.
+inline void wheelOver(QWidget* target, const QPoint& pos, bool forward, bool shift)
+{
+    QWheelEvent event(QPointF(pos), QPointF(target->mapToGlobal(pos)), QPoint(), QPoint(0, forward ? 120 : -120),
+                      Qt::NoButton, shift ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+// One wheel step over value x of the canvas (forward zooms in), with or without Shift.
 inline void wheel(HistogramPlot& plot, double x, bool forward, bool shift)
 {
-    const QPoint pos = canvasPoint(plot, x);
-    QWheelEvent event(QPointF(pos), QPointF(plot.canvas()->mapToGlobal(pos)), QPoint(), QPoint(0, forward ? 120 : -120),
-                      Qt::NoButton, shift ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(plot.canvas(), &event);
+    wheelOver(plot.canvas(), canvasPoint(plot, x), forward, shift);
 }
 
 inline double lower(const HistogramPlot& plot, int axis = QwtPlot::xBottom)

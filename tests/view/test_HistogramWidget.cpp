@@ -1,4 +1,4 @@
-// The histogram window: cameras, threads on the histogram queue set, refresh, markers.
+// The histogram window: cameras, threads on the histogram queue set, refresh, markers, layout.
 #include "acquisition/ImageQueueSet.h"
 #include "test_HistogramSupport.h"
 #include "view/HistogramPlot.h"
@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <qwt_plot_curve.h>
+#include <qwt_scale_widget.h>
 #include <qwt_text.h>
 
 #include <chrono>
@@ -188,6 +191,51 @@ TEST_F(HistogramWidgetTest, CameraErrorRemovesItsPlotAndThreadOnly)
     countOne(kOther, monoImage(2, 2, [](std::size_t) { return 5; }));
     widget_.onAdaptHistMarkers(kMono, 1, 2); // a late signal of the removed camera is harmless
     widget_.onAnalysisWindowToggled(false);
+}
+
+TEST_F(HistogramWidgetTest, FourCamerasKeepReadablePlotsAndTheWindowScrolls)
+{
+    // A window that keeps its size, as a dock does: the histogram is not free to grow.
+    QWidget window;
+    window.resize(600, 400);
+    auto* histogram = new HistogramWidget(queues_, &window);
+    histogram->setGeometry(0, 0, 600, 400);
+    const QList<DWORD> serials{21, 22, 23, 24};
+    for (DWORD serial : serials)
+        histogram->addCamera(serial, QStringLiteral("pco.edge"), QStringLiteral("red"), 12);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(eventually([&] { return histogram->plot(24)->y() > histogram->plot(21)->y(); })) << "laid out";
+
+    // Far more than a quarter of the window each: the plots are stacked and the window scrolls.
+    int previousBottom = -1;
+    for (DWORD serial : serials) {
+        HistogramPlot* plot = histogram->plot(serial);
+        EXPECT_GE(plot->height(), HistogramWidget::kMinPlotHeight) << serial;
+        EXPECT_GT(plot->y(), previousBottom) << "plots must not overlap: " << serial;
+        previousBottom = plot->geometry().bottom();
+        // Room for the count axis' labels: the canvas is at least as tall as the scale needs.
+        EXPECT_GE(plot->canvas()->height(), plot->axisWidget(QwtPlot::yLeft)->minimumSizeHint().height()) << serial;
+    }
+    auto* scroll = histogram->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    const QPoint lastTop = histogram->plot(24)->mapTo(histogram, QPoint(0, 0));
+    EXPECT_LT(lastTop.y(), histogram->height()) << "the last plot can be scrolled into view";
+
+    // A window tall enough for all of them needs no scrolling, and the plots share the height.
+    histogram->resize(600, 1050);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() == 0; }));
+    for (DWORD serial : serials)
+        EXPECT_GT(histogram->plot(serial)->height(), HistogramWidget::kMinPlotHeight) << serial;
+
+    // Cameras removed give their room back: two plots fit where four needed scrolling.
+    histogram->resize(600, 2 * HistogramWidget::kMinPlotHeight + 100);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() > 0; }));
+    histogram->onCameraError(23);
+    histogram->onCameraError(24);
+    ASSERT_TRUE(eventually([&] { return scroll->verticalScrollBar()->maximum() == 0; }));
 }
 
 TEST_F(HistogramWidgetTest, ColourChangeRecoloursTitleAndMonoCurve)

@@ -173,6 +173,41 @@ TEST_F(ViewInteractionTest, WheelZoomStopsAtTheScaleLimits)
     EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), 5000.0);
 }
 
+TEST_F(ViewInteractionTest, WheelZoomWorksOnAFrameTallerThanTheScaleLimit)
+{
+    // A line camera's frame: fitted into the view it needs a scale far above the upper limit.
+    view_ = makeView(64, 15000);
+    ASSERT_TRUE(showImage(makeImage(
+        DataFormat::Mono8, RawFormat::Word, 64, 15000, [](uint64_t c, uint64_t) { return unsigned(c); },
+        [](uint64_t c, uint64_t, unsigned) { return unsigned(c); })));
+    const double fitted = camera()->GetParallelScale();
+    ASSERT_GT(fitted, ImageInteractorStyle::kMaxParallelScale);
+    interactor()->SetEventInformation(view_->width() / 2, view_->height() / 2, 0, 0);
+
+    style()->OnMouseWheelBackward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), fitted) << "further out is refused";
+    style()->OnMouseWheelForward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), fitted / 1.2) << "towards the limits is allowed";
+    style()->OnMouseWheelBackward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), fitted / 1.2) << "still outside: no step back out";
+
+    // Once inside, the limit holds again.
+    for (int step = 0; step < 10 && camera()->GetParallelScale() > ImageInteractorStyle::kMaxParallelScale; ++step)
+        style()->OnMouseWheelForward();
+    ASSERT_LE(camera()->GetParallelScale(), ImageInteractorStyle::kMaxParallelScale);
+    const double inside = camera()->GetParallelScale();
+    EXPECT_GT(inside, ImageInteractorStyle::kMaxParallelScale / 1.2);
+    style()->OnMouseWheelBackward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), inside);
+
+    // The same below the lower limit: only magnifying further is refused.
+    camera()->SetParallelScale(0.5);
+    style()->OnMouseWheelForward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), 0.5);
+    style()->OnMouseWheelBackward();
+    EXPECT_DOUBLE_EQ(camera()->GetParallelScale(), 0.5 / 0.8);
+}
+
 TEST_F(ViewInteractionTest, ZoomKeepsTheFocalPlaneAndMovesTowardsTheCursor)
 {
     ASSERT_TRUE(showImage(rampImage()));

@@ -130,6 +130,40 @@ TEST(RangeSlider, MaximumBelowMinimumSwapsThem)
     EXPECT_EQ(s.upperValue(), 50);
 }
 
+TEST(RangeSlider, SetRangeTakesBothEndsAtOnceWhateverTheRangeBefore)
+{
+    // An empty 0..0 slider (no images yet) given 1..10: the old maximum 0 must not become
+    // the minimum on the way.
+    Horizontal h(0, 0);
+    QSignalSpy range(&h.slider, &RangeSlider::rangeChanged);
+    h.slider.setRange(1, 10);
+    EXPECT_EQ(h.slider.minimum(), 1);
+    EXPECT_EQ(h.slider.maximum(), 10);
+    EXPECT_EQ(h.slider.lowerValue(), 1);
+    EXPECT_EQ(h.slider.upperValue(), 10);
+    ASSERT_EQ(range.count(), 1);
+    EXPECT_EQ(range.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(range.at(0).at(1).toInt(), 10);
+
+    // The lower handle dragged to the far left stops at the minimum.
+    h.slider.setLowerValue(5);
+    const QPoint grab = h.slider.lowerHandleRect().center();
+    press(h.slider, grab);
+    dragTo(h.slider, QPoint(0, grab.y()));
+    release(h.slider, QPoint(0, grab.y()));
+    EXPECT_EQ(h.slider.lowerValue(), 1);
+
+    // A range above the old one, and ends given the wrong way round.
+    h.slider.setRange(50, 60);
+    EXPECT_EQ(h.slider.minimum(), 50);
+    EXPECT_EQ(h.slider.maximum(), 60);
+    h.slider.setRange(9, 3);
+    EXPECT_EQ(h.slider.minimum(), 3);
+    EXPECT_EQ(h.slider.maximum(), 9);
+    EXPECT_EQ(h.slider.lowerValue(), 3);
+    EXPECT_EQ(h.slider.upperValue(), 9);
+}
+
 TEST(RangeSlider, IndicatorIsClampedShownAndReportedOnlyForUserChanges)
 {
     RangeSlider s(Qt::Horizontal, RangeSlider::BothHandles);

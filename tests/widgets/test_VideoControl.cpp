@@ -1,10 +1,12 @@
 // Playback control against simulated cameras with recorded sequences: stepping, scrubbing,
-// range rules, playback from and to the right images, loop, per-camera positions.
+// range rules, playback from and to the right images, loop, per-camera positions and ranges,
+// the slider's 1-based range.
 
 #include "SimCameraFixture.h"
 
 #include "acquisition/CameraAcquisition.h"
 #include "widgets/RangeSlider.h"
+#include "widgets/RangeWidget.h"
 #include "widgets/VideoControl.h"
 
 #include <QLabel>
@@ -223,6 +225,78 @@ TEST_F(VideoControlTest, EachCameraKeepsItsPosition)
     EXPECT_EQ(control_.positionLabel()->text(), QStringLiteral("Image 7 / 10"));
     select(1);
     EXPECT_EQ(control_.currentIndex(), 2);
+}
+
+TEST_F(VideoControlTest, EachCameraKeepsItsRangeAndANewCameraGetsAllItsImages)
+{
+    useCameras(nlohmann::json::array({baseCamera(9109), baseCamera(9110)}));
+    recorded(9109, 8);
+    recorded(9110, 10);
+    select(0);
+    EXPECT_EQ(control_.rangeUpper(), 7);
+
+    // From 8 images to 10: the whole of the second camera plays, not the first one's 8.
+    select(1);
+    EXPECT_EQ(control_.rangeLower(), 0);
+    EXPECT_EQ(control_.rangeUpper(), 9);
+    EXPECT_EQ(control_.slider()->upperValue(), 10);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [1, 10]"));
+    playAndWaitForEnd();
+    ASSERT_FALSE(positions_.empty());
+    EXPECT_EQ(positions_.back(), 9);
+    EXPECT_EQ(control_.currentIndex(), 9);
+
+    // A range narrowed on one camera stays there.
+    control_.slider()->setLowerValue(3);
+    control_.slider()->setUpperValue(5);
+    select(0);
+    EXPECT_EQ(control_.rangeLower(), 0);
+    EXPECT_EQ(control_.rangeUpper(), 7);
+    EXPECT_EQ(control_.slider()->lowerValue(), 1);
+    EXPECT_EQ(control_.slider()->upperValue(), 8);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [1, 8]"));
+    control_.slider()->setLowerValue(2);
+
+    select(1);
+    EXPECT_EQ(control_.rangeLower(), 2);
+    EXPECT_EQ(control_.rangeUpper(), 4);
+    EXPECT_EQ(control_.slider()->lowerValue(), 3);
+    EXPECT_EQ(control_.slider()->upperValue(), 5);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [3, 5]"));
+    positions_.clear();
+    control_.firstButton()->click();
+    playAndWaitForEnd();
+    EXPECT_EQ(positions_, (std::vector<int>{2, 3, 4}));
+
+    select(0);
+    EXPECT_EQ(control_.rangeLower(), 1);
+    EXPECT_EQ(control_.rangeUpper(), 7);
+}
+
+TEST_F(VideoControlTest, SliderCountsFromOneWhenTheFirstImagesArrive)
+{
+    useCameras(baseCamera(9111));
+    CameraAcquisition& acquisition = recorded(9111, 0);
+    select(0);
+    EXPECT_EQ(control_.slider()->maximum(), 0);
+
+    acquisition.settings().imageCount = 5;
+    control_.onRecordingInProgress();
+    cameras_.at(0)->record(5, vyk::RecordMode::Sequence);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cameras_.at(0)->getRecordedImageCount() >= 5; }, 5000));
+    cameras_.at(0)->stop();
+    control_.onRecordingDone(9111);
+
+    EXPECT_TRUE(control_.isEnabled());
+    EXPECT_EQ(control_.slider()->minimum(), 1);
+    EXPECT_EQ(control_.slider()->maximum(), 5);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [1, 5]"));
+    EXPECT_EQ(control_.positionLabel()->text(), QStringLiteral("Image 1 / 5"));
+    // The lower handle pulled to the far left stops at image 1.
+    control_.slider()->setLowerValue(0);
+    EXPECT_EQ(control_.slider()->lowerValue(), 1);
+    EXPECT_EQ(control_.rangeLower(), 0);
+    EXPECT_EQ(control_.rangeWidget()->label()->text(), QStringLiteral("Playback Range: [1, 5]"));
 }
 
 TEST_F(VideoControlTest, NewRecordingStartsAtFirstImageAndDisablesWhileRunning)
