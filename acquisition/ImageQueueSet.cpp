@@ -59,12 +59,15 @@ bool ImageQueueSet::isActive(DWORD serial) {
   return queue != nullptr && queue->isActive();
 }
 
+// The two process-wide sets are never destroyed: a consumer thread still waiting on one of
+// their queues while the process exits (a view the window did not delete) would otherwise
+// meet a condition variable being destroyed under it, and the exit would hang.
 ImageQueueSet& viewQueues() {
-  static ImageQueueSet set;
-  return set;
+  static ImageQueueSet* const set = new ImageQueueSet;
+  return *set;
 }
 
 ImageQueueSet& histogramQueues() {
-  static ImageQueueSet set;
-  return set;
+  static ImageQueueSet* const set = new ImageQueueSet;
+  return *set;
 }
