@@ -11,7 +11,7 @@ packages=(
   libqt-advanced-docking-system-dev
   nlohmann-json3-dev libcpp-httplib-dev
   libtiff-dev libtiff-tools libdcmtk-dev dcmtk dicom3tools
-  libaravis-dev aravis-tools libusb-1.0-0-dev
+  libaravis-dev aravis-tools libusb-1.0-0-dev iproute2
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   clang libclang-rt-dev
   xvfb xauth libgl1-mesa-dri
