@@ -14,7 +14,6 @@ namespace vyksim {
 
 namespace {
 
-constexpr uint16_t kTimeBaseCount = 3;
 // Buffers queued on the stream: about 64 MiB, between 4 and 32.
 constexpr size_t kStreamBytes = size_t(64) << 20;
 // The frame thread waits this long for a buffer before it looks at its stop flag again (us).
@@ -40,11 +39,6 @@ constexpr uint16_t kDepths[] = {8, 10, 12, 14, 16};
 uint32_t flagOfBits(uint16_t bits)
 {
     return CameraConfig::flagOfBits(bits);
-}
-
-bool isOnOff(uint16_t mode)
-{
-    return mode == 0 || mode == 1;
 }
 
 // Releases a GError on scope exit.
@@ -304,39 +298,6 @@ int32_t GenicamCamera::failure(GError* error)
     return code;
 }
 
-int32_t GenicamCamera::checkAlive() const
-{
-    if (closed_)
-        return VYK_ERR_INVALID_HANDLE;
-    return failed_ ? VYK_ERR_DEVICE_TIMEOUT : VYK_NOERROR;
-}
-
-template <typename Fn>
-int32_t GenicamCamera::query(Fn read)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    return VYK_FAILED(alive) ? alive : read();
-}
-
-template <typename Fn>
-int32_t GenicamCamera::change(Fn apply)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    CameraSettings next = settings_;
-    const int32_t result = apply(next);
-    if (VYK_FAILED(result))
-        return result;
-    settings_ = next;
-    armedCurrent_ = false;
-    return result;
-}
-
 const GenicamCamera::Format* GenicamCamera::formatOf(uint32_t flag) const
 {
     for (const Format& f : caps_.formats) {
@@ -380,11 +341,6 @@ int32_t GenicamCamera::description(VYK_Description& d)
     });
 }
 
-int32_t GenicamCamera::description2(VYK_Description2&)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
 int32_t GenicamCamera::cameraType(VYK_CameraType& t)
 {
     return query([&] {
@@ -392,18 +348,6 @@ int32_t GenicamCamera::cameraType(VYK_CameraType& t)
         t.wSize = sizeof t;
         t.wInterfaceType = caps_.interfaceType;
         t.dwSerialNumber = caps_.serial;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::name(char* out, uint16_t length)
-{
-    return query([&] {
-        if (caps_.name.size() + 1 > length) {
-            out[0] = '\0';
-            return VYK_ERR_WRONG_SIZE;
-        }
-        std::memcpy(out, caps_.name.c_str(), caps_.name.size() + 1);
         return VYK_NOERROR;
     });
 }
@@ -537,33 +481,6 @@ int32_t GenicamCamera::armLocked()
     return VYK_NOERROR;
 }
 
-int32_t GenicamCamera::arm()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    return armLocked();
-}
-
-int32_t GenicamCamera::resetToDefaults()
-{
-    return change([&](CameraSettings& next) {
-        next = defaults_;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::transferMode(uint16_t* mode)
-{
-    return query([&] {
-        *mode = transferMode_;
-        return VYK_NOERROR;
-    });
-}
-
 int32_t GenicamCamera::setTransferMode(uint16_t mode)
 {
     return change([&](CameraSettings&) {
@@ -576,24 +493,13 @@ int32_t GenicamCamera::setTransferMode(uint16_t mode)
 
 // ---- Timing ----------------------------------------------------------------------
 
-int32_t GenicamCamera::delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase)
-{
-    return query([&] {
-        *delay = settings_.delay;
-        *exposure = settings_.exposure;
-        *delayBase = settings_.delayBase;
-        *exposureBase = settings_.exposureBase;
-        return VYK_NOERROR;
-    });
-}
-
 int32_t GenicamCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const int32_t alive = checkAlive();
     if (VYK_FAILED(alive))
         return alive;
-    if (delayBase >= kTimeBaseCount || exposureBase >= kTimeBaseCount)
+    if (!timeBasesValid(delayBase, exposureBase))
         return VYK_ERR_INVALID_ARGUMENT;
     const double exposureNs = double(CameraSettings::toNanoseconds(exposure, exposureBase));
     const double delayNs = double(CameraSettings::toNanoseconds(delay, delayBase));
@@ -619,16 +525,6 @@ int32_t GenicamCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint1
     return VYK_NOERROR;
 }
 
-int32_t GenicamCamera::frameTime(uint32_t* secondsOut, uint32_t* nanoseconds)
-{
-    return query([&] {
-        const double whole = std::floor(frameTimeS_);
-        *secondsOut = uint32_t(whole);
-        *nanoseconds = uint32_t(std::min(999999999.0, std::round((frameTimeS_ - whole) * 1e9)));
-        return VYK_NOERROR;
-    });
-}
-
 int32_t GenicamCamera::pixelRate(uint32_t* rate)
 {
     return query([&] {
@@ -645,46 +541,14 @@ int32_t GenicamCamera::setPixelRate(uint32_t rate)
 
 // ---- Geometry --------------------------------------------------------------------
 
-int32_t GenicamCamera::roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1)
+CameraDeviceBase::RoiLimits GenicamCamera::roiLimits(const CameraSettings&) const
 {
-    return query([&] {
-        *x0 = settings_.roiX0;
-        *y0 = settings_.roiY0;
-        *x1 = settings_.roiX1;
-        *y1 = settings_.roiY1;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1)
-{
-    return change([&](CameraSettings& next) {
-        if (x0 < 1 || y0 < 1 || x0 > x1 || y0 > y1 || x1 > caps_.sensorWidth || y1 > caps_.sensorHeight)
-            return VYK_ERR_INVALID_ARGUMENT;
-        // Each axis: the start lies on the step grid and the size is a whole number of steps;
-        // without offsets (step 0) the region starts at the first pixel.
-        auto axisOk = [](uint16_t first, uint16_t last, uint16_t step) {
-            if (step == 0)
-                return first == 1;
-            return (first - 1u) % step == 0 && (uint32_t(last) - first + 1u) % step == 0;
-        };
-        if (!axisOk(x0, x1, caps_.roiStepHorz) || !axisOk(y0, y1, caps_.roiStepVert))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.roiX0 = x0;
-        next.roiY0 = y0;
-        next.roiX1 = x1;
-        next.roiY1 = y1;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::binning(uint16_t* horz, uint16_t* vert)
-{
-    return query([&] {
-        *horz = settings_.binHorz;
-        *vert = settings_.binVert;
-        return VYK_NOERROR;
-    });
+    RoiLimits limits;
+    limits.width = caps_.sensorWidth;
+    limits.height = caps_.sensorHeight;
+    limits.stepHorz = caps_.roiStepHorz;
+    limits.stepVert = caps_.roiStepVert;
+    return limits;
 }
 
 int32_t GenicamCamera::setBinning(uint16_t horz, uint16_t vert)
@@ -693,10 +557,8 @@ int32_t GenicamCamera::setBinning(uint16_t horz, uint16_t vert)
         // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.
         if ((horz & ~VYK_BINNING_FACTOR_MASK) != 0 || (vert & ~VYK_BINNING_FACTOR_MASK) != 0)
             return VYK_ERR_NOT_SUPPORTED;
-        auto allowed = [&](uint16_t factor, uint16_t maximum) {
-            return factor >= 1 && factor <= maximum && (caps_.binLinear || (factor & (factor - 1)) == 0);
-        };
-        if (!allowed(horz, caps_.maxBinHorz) || !allowed(vert, caps_.maxBinVert))
+        if (!binningAllowed(horz, caps_.maxBinHorz, caps_.binLinear)
+            || !binningAllowed(vert, caps_.maxBinVert, caps_.binLinear))
             return VYK_ERR_INVALID_ARGUMENT;
         next.binHorz = horz;
         next.binVert = vert;
@@ -721,48 +583,17 @@ int32_t GenicamCamera::setSensorFormat(uint16_t format)
 
 // ---- Pixel values ------------------------------------------------------------------
 
-int32_t GenicamCamera::conversionFactor(uint16_t*)
+uint32_t GenicamCamera::supportedPixelFormats() const
 {
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
+    uint32_t flags = 0;
+    for (const Format& f : caps_.formats)
+        flags |= f.flag;
+    return flags;
 }
 
-int32_t GenicamCamera::setConversionFactor(uint16_t)
+bool GenicamCamera::offersPixelFormat(uint32_t flag) const
 {
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::pixelFormat(uint32_t* current, uint32_t* supported)
-{
-    return query([&] {
-        if (current != nullptr)
-            *current = settings_.pixelFormat;
-        if (supported != nullptr) {
-            *supported = 0;
-            for (const Format& f : caps_.formats)
-                *supported |= f.flag;
-        }
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setPixelFormat(uint32_t flag)
-{
-    return change([&](CameraSettings& next) {
-        if (formatOf(flag) == nullptr)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.pixelFormat = flag;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::noiseFilter(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setNoiseFilter(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
+    return formatOf(flag) != nullptr;
 }
 
 int32_t GenicamCamera::darkOffset(uint16_t* offset)
@@ -771,26 +602,6 @@ int32_t GenicamCamera::darkOffset(uint16_t* offset)
         *offset = 0; // GenICam cameras subtract their black level themselves
         return VYK_NOERROR;
     });
-}
-
-int32_t GenicamCamera::doubleImage(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setDoubleImage(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::altSensitivity(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAltSensitivity(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
 }
 
 int32_t GenicamCamera::colorSetting(uint16_t* setting)
@@ -816,71 +627,12 @@ int32_t GenicamCamera::colorMatrix(double* matrix)
 
 // ---- Attachments ---------------------------------------------------------------------
 
-int32_t GenicamCamera::timestampMode(uint16_t* mode)
-{
-    return query([&] {
-        *mode = settings_.timestampMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setTimestampMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        if (mode > VYK_TIMESTAMP_BINARY_ASCII)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.timestampMode = mode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version)
-{
-    return query([&] {
-        if (mode != nullptr)
-            *mode = settings_.metadataMode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version)
-{
-    return change([&](CameraSettings& next) {
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.metadataMode = mode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
-}
-
 // ---- Trigger and acquire ---------------------------------------------------------------
 
-int32_t GenicamCamera::triggerMode(uint16_t* mode)
+bool GenicamCamera::offersTriggerMode(uint16_t mode) const
 {
-    return query([&] {
-        *mode = settings_.triggerMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setTriggerMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        const bool offered = mode == VYK_TRIGGER_AUTO || (mode == VYK_TRIGGER_SOFTWARE && caps_.softwareTrigger)
-            || (mode == VYK_TRIGGER_EXTERNAL_START && !caps_.lineSource.empty());
-        if (!offered)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.triggerMode = mode;
-        return VYK_NOERROR;
-    });
+    return mode == VYK_TRIGGER_AUTO || (mode == VYK_TRIGGER_SOFTWARE && caps_.softwareTrigger)
+        || (mode == VYK_TRIGGER_EXTERNAL_START && !caps_.lineSource.empty());
 }
 
 int32_t GenicamCamera::forceTrigger(uint16_t* accepted)
@@ -907,35 +659,7 @@ int32_t GenicamCamera::forceTrigger(uint16_t* accepted)
     return VYK_NOERROR;
 }
 
-int32_t GenicamCamera::acquireMode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAcquireMode(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::acquireModeEx(uint16_t*, uint32_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAcquireModeEx(uint16_t, uint32_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
 // ---- Recording -------------------------------------------------------------------------
-
-int32_t GenicamCamera::recordingState(uint16_t* state)
-{
-    return query([&] {
-        *state = recording_ ? 1 : 0;
-        return VYK_NOERROR;
-    });
-}
 
 int32_t GenicamCamera::setRecordingState(uint16_t state)
 {
@@ -1033,101 +757,7 @@ void GenicamCamera::releaseObject(GObjectRef<T>& object)
 
 // ---- Camera RAM: none ---------------------------------------------------------------------
 
-int32_t GenicamCamera::ramSize(VYK_RamSize&)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::segmentSizes(uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setSegmentSizes(const uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::activeSegment(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setActiveSegment(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::segmentImages(uint16_t, uint32_t*, uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::storageMode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setStorageMode(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::recorderSubmode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setRecorderSubmode(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::readCamRam(uint16_t, uint32_t, SimFrame&)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::releaseOptionalResource()
-{
-    return query([] { return VYK_NOERROR; });
-}
-
 // ---- Frames ------------------------------------------------------------------------------
-
-int32_t GenicamCamera::setSink(FrameSink sink)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (closed_)
-            return VYK_ERR_INVALID_HANDLE;
-    }
-    FrameSink previous;
-    {
-        std::lock_guard<std::mutex> lock(sinkMutex_);
-        previous.swap(sink_);
-        sink_ = std::move(sink);
-    }
-    return VYK_NOERROR;
-}
-
-int32_t GenicamCamera::imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth)
-{
-    return query([&] {
-        if (width != nullptr)
-            *width = armed_->width;
-        if (height != nullptr)
-            *height = armed_->height;
-        if (bitDepth != nullptr)
-            *bitDepth = armed_->bitDepth;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::renderFrame(SimFrame&)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; }); // a real camera makes images only when it records
-}
 
 void GenicamCamera::frameLoop()
 {
