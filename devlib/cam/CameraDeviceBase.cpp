@@ -30,6 +30,17 @@ bool CameraDeviceBase::binningAllowed(uint16_t factor, uint16_t maximum, bool li
     return linear || (factor & (factor - 1)) == 0;
 }
 
+void CameraDeviceBase::reportHealth(uint32_t* warnings, uint32_t* errors, uint32_t* status, uint32_t warningBits,
+                                    uint32_t errorBits, uint32_t statusBits)
+{
+    if (warnings != nullptr)
+        *warnings = warningBits;
+    if (errors != nullptr)
+        *errors = errorBits;
+    if (status != nullptr)
+        *status = statusBits;
+}
+
 int32_t CameraDeviceBase::checkAlive()
 {
     if (closed_)
@@ -100,6 +111,34 @@ int32_t CameraDeviceBase::delayExposure(uint32_t* delay, uint32_t* exposure, uin
         *exposureBase = settings_.exposureBase;
         return VYK_NOERROR;
     });
+}
+
+int32_t CameraDeviceBase::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase,
+                                           uint16_t exposureBase)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int32_t alive = checkAlive();
+    if (VYK_FAILED(alive))
+        return alive;
+    if (!timeBasesValid(delayBase, exposureBase))
+        return VYK_ERR_INVALID_ARGUMENT;
+    if (!timingAllowed(CameraSettings::toNanoseconds(delay, delayBase),
+                       CameraSettings::toNanoseconds(exposure, exposureBase)))
+        return VYK_ERR_INVALID_ARGUMENT;
+    CameraSettings next = settings_;
+    next.delay = delay;
+    next.delayBase = delayBase;
+    next.exposure = exposure;
+    next.exposureBase = exposureBase;
+    if (recording_) {
+        const int32_t applied = applyLiveTiming(next);
+        if (VYK_FAILED(applied))
+            return applied;
+    } else {
+        armedCurrent_ = false;
+    }
+    settings_ = next;
+    return VYK_NOERROR;
 }
 
 int32_t CameraDeviceBase::frameTime(uint32_t* seconds, uint32_t* nanoseconds)

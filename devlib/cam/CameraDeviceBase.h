@@ -36,6 +36,8 @@ public:
     int32_t resetToDefaults() override;                                          // defaultSettings(), disarmed
     int32_t transferMode(uint16_t* mode) override;                               // live transfer on/off
     int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase) override;
+    // Within timingAllowed(); while recording also in force at once (applyLiveTiming()).
+    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
     int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds) override;        // periodSeconds()
     int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
     int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override; // within roiLimits()
@@ -98,6 +100,9 @@ protected:
     static bool isOnOff(uint16_t mode) { return mode == 0 || mode == 1; }
     // Whether both time bases are VYK_TIMEBASE_* values.
     static bool timeBasesValid(uint16_t delayBase, uint16_t exposureBase);
+    // Writes the health words a client asked for (null pointers are skipped).
+    static void reportHealth(uint32_t* warnings, uint32_t* errors, uint32_t* status, uint32_t warningBits,
+                             uint32_t errorBits, uint32_t statusBits);
     // Whether a binning factor is allowed on an axis: 1..maximum, and a power of two unless linear.
     static bool binningAllowed(uint16_t factor, uint16_t maximum, bool linear);
 
@@ -119,6 +124,10 @@ protected:
     virtual CameraSettings defaultSettings() const = 0;
     // Time from one image to the next at the armed settings, seconds. Caller holds mutex_.
     virtual double periodSeconds() const = 0;
+    // Whether a delay and an exposure (ns) lie within the limits in force. Caller holds mutex_.
+    virtual bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const = 0;
+    // Puts new timing into force during a recording, before settings_ takes it. Caller holds mutex_.
+    virtual int32_t applyLiveTiming(const CameraSettings& next) = 0;
     // The sensor and grid a region set on top of settings s must fit.
     virtual RoiLimits roiLimits(const CameraSettings& s) const = 0;
     // Supported pixel-format flags, ORed.

@@ -213,12 +213,8 @@ int32_t SimCamera::health(uint32_t* warnings, uint32_t* errors, uint32_t* status
 {
     return query([&] {
         const bool due = secondsBetween(openTime_, Clock::now()) >= config_.healthAfterS;
-        if (warnings != nullptr)
-            *warnings = due ? config_.healthWarnings : 0u;
-        if (errors != nullptr)
-            *errors = due ? config_.healthErrors : 0u;
-        if (status != nullptr)
-            *status = (due ? config_.healthStatus : 0u) | (descriptionChanged_ ? VYK_STATUS_DESCRIPTION_CHANGED : 0u);
+        reportHealth(warnings, errors, status, due ? config_.healthWarnings : 0u, due ? config_.healthErrors : 0u,
+                     (due ? config_.healthStatus : 0u) | (descriptionChanged_ ? VYK_STATUS_DESCRIPTION_CHANGED : 0u));
         return VYK_NOERROR;
     });
 }
@@ -302,31 +298,19 @@ int32_t SimCamera::setTransferMode(uint16_t mode)
 
 // ---- Timing --------------------------------------------------------------------
 
-int32_t SimCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase)
+bool SimCamera::timingAllowed(uint64_t delayNs, uint64_t exposureNs) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (!timeBasesValid(delayBase, exposureBase))
-        return VYK_ERR_INVALID_ARGUMENT;
     uint32_t minExpNs, maxExpMs, stepNs, minDelayNs, maxDelayMs;
     timingLimits(minExpNs, maxExpMs, stepNs, minDelayNs, maxDelayMs);
-    const uint64_t exposureNs = CameraSettings::toNanoseconds(exposure, exposureBase);
-    const uint64_t delayNs = CameraSettings::toNanoseconds(delay, delayBase);
     // One step below the minimum is accepted (rounding of converted times) and taken as the minimum.
     if (exposureNs + stepNs < minExpNs || exposureNs > uint64_t(maxExpMs) * 1000000u)
-        return VYK_ERR_INVALID_ARGUMENT;
-    if (delayNs < minDelayNs || delayNs > uint64_t(maxDelayMs) * 1000000u)
-        return VYK_ERR_INVALID_ARGUMENT;
-    settings_.delay = delay;
-    settings_.delayBase = delayBase;
-    settings_.exposure = exposure;
-    settings_.exposureBase = exposureBase;
-    if (recording_)
-        wake_.notify_all(); // the next image is timed with the new values
-    else
-        armedCurrent_ = false;
+        return false;
+    return delayNs >= minDelayNs && delayNs <= uint64_t(maxDelayMs) * 1000000u;
+}
+
+int32_t SimCamera::applyLiveTiming(const CameraSettings&)
+{
+    wake_.notify_all(); // the next image is timed with the new values
     return VYK_NOERROR;
 }
 

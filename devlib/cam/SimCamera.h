@@ -48,7 +48,6 @@ public:
     int32_t cameraType(VYK_CameraType& out) override;                            // camera type record
     int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override; // health words
     int32_t setTransferMode(uint16_t mode) override;
-    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
     int32_t pixelRate(uint32_t* rate) override;
     int32_t setPixelRate(uint32_t rate) override;
     int32_t setBinning(uint16_t horz, uint16_t vert) override;
@@ -93,6 +92,8 @@ private:
     int32_t armLocked() override;
     CameraSettings defaultSettings() const override { return CameraSettings::defaults(config_); }
     double periodSeconds() const override;
+    bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const override;
+    int32_t applyLiveTiming(const CameraSettings& next) override;            // wakes the frame thread
     RoiLimits roiLimits(const CameraSettings& s) const override;
     uint32_t supportedPixelFormats() const override;
     bool offersPixelFormat(uint32_t flag) const override;

@@ -366,12 +366,7 @@ int32_t GenicamCamera::health(uint32_t* warnings, uint32_t* errors, uint32_t* st
         }
         if (error.error != nullptr && VYK_FAILED(failure(error.take())) && failed_)
             return VYK_ERR_DEVICE_TIMEOUT;
-        if (warnings != nullptr)
-            *warnings = 0;
-        if (errors != nullptr)
-            *errors = 0;
-        if (status != nullptr)
-            *status = 0;
+        reportHealth(warnings, errors, status, 0, 0, 0);
         return VYK_NOERROR;
     });
 }
@@ -493,36 +488,19 @@ int32_t GenicamCamera::setTransferMode(uint16_t mode)
 
 // ---- Timing ----------------------------------------------------------------------
 
-int32_t GenicamCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase)
+bool GenicamCamera::timingAllowed(uint64_t delayNs, uint64_t exposureNs) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (!timeBasesValid(delayBase, exposureBase))
-        return VYK_ERR_INVALID_ARGUMENT;
-    const double exposureNs = double(CameraSettings::toNanoseconds(exposure, exposureBase));
-    const double delayNs = double(CameraSettings::toNanoseconds(delay, delayBase));
     // One step below the minimum is accepted (rounding of converted times) and taken as the minimum.
-    if (exposureNs + kTimeStepNs < caps_.minExposureUs * 1000.0 || exposureNs > caps_.maxExposureUs * 1000.0)
-        return VYK_ERR_INVALID_ARGUMENT;
-    if (delayNs > caps_.maxDelayUs * 1000.0)
-        return VYK_ERR_INVALID_ARGUMENT;
-    CameraSettings next = settings_;
-    next.delay = delay;
-    next.delayBase = delayBase;
-    next.exposure = exposure;
-    next.exposureBase = exposureBase;
-    if (recording_) {
-        // Acts from the next image on, as the camera takes exposure changes while it runs.
-        const int32_t written = writeTiming(next);
-        if (VYK_FAILED(written))
-            return written;
-    } else {
-        armedCurrent_ = false;
-    }
-    settings_ = next;
-    return VYK_NOERROR;
+    const double exposure = double(exposureNs);
+    if (exposure + kTimeStepNs < caps_.minExposureUs * 1000.0 || exposure > caps_.maxExposureUs * 1000.0)
+        return false;
+    return double(delayNs) <= caps_.maxDelayUs * 1000.0;
+}
+
+int32_t GenicamCamera::applyLiveTiming(const CameraSettings& next)
+{
+    // Acts from the next image on, as the camera takes exposure changes while it runs.
+    return writeTiming(next);
 }
 
 int32_t GenicamCamera::pixelRate(uint32_t* rate)
