@@ -30,6 +30,26 @@ bool CameraDeviceBase::binningAllowed(uint16_t factor, uint16_t maximum, bool li
     return linear || (factor & (factor - 1)) == 0;
 }
 
+void CameraDeviceBase::describeSensor(const CameraConfig& config, VYK_Description& d)
+{
+    std::memset(&d, 0, sizeof d);
+    d.wSize = sizeof d;
+    d.wSensorTypeDESC = config.color ? VYK_SENSOR_COLOR : 0;
+    d.wMaxHorzResStdDESC = config.width;
+    d.wMaxVertResStdDESC = config.height;
+    d.wMaxHorzResExtDESC = config.extWidth;
+    d.wMaxVertResExtDESC = config.extHeight;
+    d.wDynResDESC = config.bitDepth;
+    d.wMaxBinHorzDESC = config.maxBinHorz;
+    d.wBinHorzSteppingDESC = config.binLinear ? 1 : 0;
+    d.wMaxBinVertDESC = config.maxBinVert;
+    d.wBinVertSteppingDESC = config.binLinear ? 1 : 0;
+    d.wRoiHorStepsDESC = config.roiStepHorz;
+    d.wRoiVertStepsDESC = config.roiStepVert;
+    d.wNumADCsDESC = 1;
+    d.wColorPatternDESC = config.colorPattern;
+}
+
 void CameraDeviceBase::reportHealth(uint32_t* warnings, uint32_t* errors, uint32_t* status, uint32_t warningBits,
                                     uint32_t errorBits, uint32_t statusBits)
 {

@@ -4,6 +4,7 @@
 #ifndef VYKSIM_CAMERA_DEVICE_BASE_H
 #define VYKSIM_CAMERA_DEVICE_BASE_H
 
+#include "CameraConfig.h"
 #include "CameraDevice.h"
 #include "CameraSettings.h"
 #include "FrameSetup.h"
@@ -100,6 +101,9 @@ protected:
     static bool isOnOff(uint16_t mode) { return mode == 0 || mode == 1; }
     // Whether both time bases are VYK_TIMEBASE_* values.
     static bool timeBasesValid(uint16_t delayBase, uint16_t exposureBase);
+    // Clears d and fills its size and the sensor fields (size, depth, colour, binning, ROI
+    // steps) from a camera's configuration.
+    static void describeSensor(const CameraConfig& config, VYK_Description& d);
     // Writes the health words a client asked for (null pointers are skipped).
     static void reportHealth(uint32_t* warnings, uint32_t* errors, uint32_t* status, uint32_t warningBits,
                              uint32_t errorBits, uint32_t statusBits);

@@ -123,21 +123,7 @@ int32_t SimCamera::writeSwitch(bool supported, uint16_t CameraSettings::*field, 
 int32_t SimCamera::description(VYK_Description& d)
 {
     return query([&] {
-        std::memset(&d, 0, sizeof d);
-        d.wSize = sizeof d;
-        d.wSensorTypeDESC = config_.color ? VYK_SENSOR_COLOR : 0;
-        d.wMaxHorzResStdDESC = config_.width;
-        d.wMaxVertResStdDESC = config_.height;
-        d.wMaxHorzResExtDESC = config_.extWidth;
-        d.wMaxVertResExtDESC = config_.extHeight;
-        d.wDynResDESC = config_.bitDepth;
-        d.wMaxBinHorzDESC = config_.maxBinHorz;
-        d.wBinHorzSteppingDESC = config_.binLinear ? 1 : 0;
-        d.wMaxBinVertDESC = config_.maxBinVert;
-        d.wBinVertSteppingDESC = config_.binLinear ? 1 : 0;
-        d.wRoiHorStepsDESC = config_.roiStepHorz;
-        d.wRoiVertStepsDESC = config_.roiStepVert;
-        d.wNumADCsDESC = 1;
+        describeSensor(config_, d);
         d.wDoubleImageDESC = config_.doubleImage ? 1 : 0;
         for (size_t i = 0; i < config_.pixelRates.size() && i < 4; ++i)
             d.dwPixelRateDESC[i] = config_.pixelRates[i];
@@ -158,7 +144,6 @@ int32_t SimCamera::description(VYK_Description& d)
             d.dwMinExposStepAltDESC = config_.altExposureStepNs;
             d.wAltSensitivityDESC = 1;
         }
-        d.wColorPatternDESC = config_.colorPattern;
         d.wPatternTypeDESC = 0;
         uint32_t caps = 0;
         caps |= config_.noiseFilter ? VYK_CAPS1_NOISE_FILTER : 0u;

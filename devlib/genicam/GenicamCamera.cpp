@@ -240,14 +240,21 @@ int32_t GenicamCamera::readCapabilities()
     c.maxBits = c.formats.back().bits;
     caps_ = c;
 
-    stampConfig_.serial = c.serial;
-    stampConfig_.name = c.name;
-    stampConfig_.interfaceType = c.interfaceType;
-    stampConfig_.width = c.sensorWidth;
-    stampConfig_.height = c.sensorHeight;
-    stampConfig_.bitDepth = c.maxBits;
-    stampConfig_.color = c.color;
-    stampConfig_.colorPattern = c.colorPattern;
+    sensorConfig_.serial = c.serial;
+    sensorConfig_.name = c.name;
+    sensorConfig_.interfaceType = c.interfaceType;
+    sensorConfig_.width = c.sensorWidth;
+    sensorConfig_.height = c.sensorHeight;
+    sensorConfig_.extWidth = c.sensorWidth; // no extended format
+    sensorConfig_.extHeight = c.sensorHeight;
+    sensorConfig_.bitDepth = c.maxBits;
+    sensorConfig_.color = c.color;
+    sensorConfig_.colorPattern = c.colorPattern;
+    sensorConfig_.maxBinHorz = c.maxBinHorz;
+    sensorConfig_.maxBinVert = c.maxBinVert;
+    sensorConfig_.binLinear = c.binLinear;
+    sensorConfig_.roiStepHorz = c.roiStepHorz;
+    sensorConfig_.roiStepVert = c.roiStepVert;
 
     // Defaults: the camera's own state at open, within what Rastel offers.
     CameraSettings d;
@@ -312,28 +319,13 @@ const GenicamCamera::Format* GenicamCamera::formatOf(uint32_t flag) const
 int32_t GenicamCamera::description(VYK_Description& d)
 {
     return query([&] {
-        std::memset(&d, 0, sizeof d);
-        d.wSize = sizeof d;
-        d.wSensorTypeDESC = caps_.color ? VYK_SENSOR_COLOR : 0;
-        d.wMaxHorzResStdDESC = caps_.sensorWidth;
-        d.wMaxVertResStdDESC = caps_.sensorHeight;
-        d.wMaxHorzResExtDESC = caps_.sensorWidth;
-        d.wMaxVertResExtDESC = caps_.sensorHeight;
-        d.wDynResDESC = caps_.maxBits;
-        d.wMaxBinHorzDESC = caps_.maxBinHorz;
-        d.wBinHorzSteppingDESC = caps_.binLinear ? 1 : 0;
-        d.wMaxBinVertDESC = caps_.maxBinVert;
-        d.wBinVertSteppingDESC = caps_.binLinear ? 1 : 0;
-        d.wRoiHorStepsDESC = caps_.roiStepHorz;
-        d.wRoiVertStepsDESC = caps_.roiStepVert;
-        d.wNumADCsDESC = 1;
+        describeSensor(sensorConfig_, d);
         d.dwMinDelayDESC = 0;
         d.dwMaxDelayDESC = uint32_t(caps_.maxDelayUs / 1000.0);
         d.dwMinDelayStepDESC = kTimeStepNs;
         d.dwMinExposDESC = uint32_t(std::ceil(caps_.minExposureUs * 1000.0));
         d.dwMaxExposDESC = uint32_t(caps_.maxExposureUs / 1000.0);
         d.dwMinExposStepDESC = kTimeStepNs;
-        d.wColorPatternDESC = caps_.colorPattern;
         d.dwGeneralCapsDESC1 = VYK_CAPS1_NO_CAMRAM | VYK_CAPS1_NO_ACQUIRE_MODE | VYK_CAPS1_NO_EXTEXPCTRL
             | VYK_CAPS1_METADATA;
         d.dwGeneralCapsDESC2 = caps_.formats.size() >= 2 ? VYK_CAPS2_PIXEL_FORMAT : 0u;
@@ -854,7 +846,7 @@ void GenicamCamera::deliver(ArvBuffer* buffer)
         recipe.wallTimeUs = firstWallUs_ + int64_t(deviceNs - firstDeviceNs_) / 1000;
         if (setup->settings.timestampMode != VYK_TIMESTAMP_OFF)
             FrameStamp::stampPixels(recipe, frame_);
-        FrameStamp::attachBlocks(stampConfig_, recipe, frame_);
+        FrameStamp::attachBlocks(sensorConfig_, recipe, frame_);
         if (frame_.hasMetadata) {
             const int16_t celsius = temperature_;
             frame_.metadata[28] = uint8_t(celsius & 0xFF);

@@ -162,7 +162,9 @@ private:
     const GenicamId id_;
     const uint16_t number_;
     Capabilities caps_;                           // fixed after open
-    CameraConfig stampConfig_;                    // identity fields used for the metadata block; fixed after open
+    // Identity and sensor fields of caps_ as a configuration, for the metadata block and the
+    // description record; fixed after open.
+    CameraConfig sensorConfig_;
 
     // Guarded by mutex_ (of CameraDeviceBase) up to stopThread_:
     GObjectRef<ArvCamera> camera_;
