@@ -86,7 +86,7 @@ int32_t CameraDeviceBase::refuse(int32_t code)
 int32_t CameraDeviceBase::name(char* out, uint16_t length)
 {
     return query([&] {
-        const std::string& text = deviceName();
+        const std::string& text = sensorConfig().name;
         if (text.size() + 1 > length) {
             out[0] = '\0';
             return VYK_ERR_WRONG_SIZE;
@@ -213,6 +213,22 @@ int32_t CameraDeviceBase::binning(uint16_t* horz, uint16_t* vert)
     return query([&] {
         *horz = settings_.binHorz;
         *vert = settings_.binVert;
+        return VYK_NOERROR;
+    });
+}
+
+int32_t CameraDeviceBase::setBinning(uint16_t horz, uint16_t vert)
+{
+    return change([&](CameraSettings& next) {
+        const int32_t mode = checkBinningMode(horz & ~VYK_BINNING_FACTOR_MASK, vert & ~VYK_BINNING_FACTOR_MASK);
+        if (VYK_FAILED(mode))
+            return mode;
+        const CameraConfig& sensor = sensorConfig();
+        if (!binningAllowed(horz & VYK_BINNING_FACTOR_MASK, sensor.maxBinHorz, sensor.binLinear)
+            || !binningAllowed(vert & VYK_BINNING_FACTOR_MASK, sensor.maxBinVert, sensor.binLinear))
+            return VYK_ERR_INVALID_ARGUMENT;
+        next.binHorz = horz;
+        next.binVert = vert;
         return VYK_NOERROR;
     });
 }

@@ -32,7 +32,7 @@ public:
     CameraDeviceBase(const CameraDeviceBase&) = delete;
     CameraDeviceBase& operator=(const CameraDeviceBase&) = delete;
 
-    int32_t name(char* out, uint16_t length) override;                           // deviceName()
+    int32_t name(char* out, uint16_t length) override;                           // sensorConfig().name
     int32_t arm() override;                                                      // refused while recording
     int32_t resetToDefaults() override;                                          // defaultSettings(), disarmed
     int32_t transferMode(uint16_t* mode) override;                               // live transfer on/off
@@ -43,6 +43,7 @@ public:
     int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
     int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override; // within roiLimits()
     int32_t binning(uint16_t* horz, uint16_t* vert) override;
+    int32_t setBinning(uint16_t horz, uint16_t vert) override;                   // checkBinningMode(), then factors
     int32_t pixelFormat(uint32_t* current, uint32_t* supported) override;
     int32_t setPixelFormat(uint32_t flag) override;                              // offersPixelFormat()
     int32_t timestampMode(uint16_t* mode) override;
@@ -138,8 +139,10 @@ protected:
     virtual uint32_t supportedPixelFormats() const = 0;
     // Whether flag names one pixel format the device takes.
     virtual bool offersPixelFormat(uint32_t flag) const = 0;
-    // The device name given to clients.
-    virtual const std::string& deviceName() const = 0;
+    // What the device is: name, sensor size and depth, colour, binning limits, ROI steps.
+    virtual const CameraConfig& sensorConfig() const = 0;
+    // Whether the mode nibbles of two binning words (without the factors) can be set.
+    virtual int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const = 0;
     // Whether images can carry the metadata block.
     virtual bool offersMetadata() const = 0;
     // Whether images can carry a time stamp, and the highest VYK_TIMESTAMP_* mode taken.

@@ -344,22 +344,13 @@ CameraDeviceBase::RoiLimits SimCamera::roiLimits(const CameraSettings& s) const
     return limits;
 }
 
-int32_t SimCamera::setBinning(uint16_t horz, uint16_t vert)
+int32_t SimCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
-    return change([&](CameraSettings& next) {
-        const uint16_t modeH = horz & ~VYK_BINNING_FACTOR_MASK;
-        const uint16_t modeV = vert & ~VYK_BINNING_FACTOR_MASK;
-        if (modeH != modeV || (modeH != 0 && modeH != VYK_BINNING_AVERAGE))
-            return VYK_ERR_INVALID_ARGUMENT;
-        if (modeH == VYK_BINNING_AVERAGE && !config_.averageBinning)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!binningAllowed(horz & VYK_BINNING_FACTOR_MASK, config_.maxBinHorz, config_.binLinear)
-            || !binningAllowed(vert & VYK_BINNING_FACTOR_MASK, config_.maxBinVert, config_.binLinear))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.binHorz = horz;
-        next.binVert = vert;
-        return VYK_NOERROR;
-    });
+    if (modeHorz != modeVert || (modeHorz != 0 && modeHorz != VYK_BINNING_AVERAGE))
+        return VYK_ERR_INVALID_ARGUMENT;
+    if (modeHorz == VYK_BINNING_AVERAGE && !config_.averageBinning)
+        return VYK_ERR_NOT_SUPPORTED;
+    return VYK_NOERROR;
 }
 
 int32_t SimCamera::sensorFormat(uint16_t* format)

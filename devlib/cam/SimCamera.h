@@ -50,7 +50,6 @@ public:
     int32_t setTransferMode(uint16_t mode) override;
     int32_t pixelRate(uint32_t* rate) override;
     int32_t setPixelRate(uint32_t rate) override;
-    int32_t setBinning(uint16_t horz, uint16_t vert) override;
     int32_t sensorFormat(uint16_t* format) override;
     int32_t setSensorFormat(uint16_t format) override;
     int32_t conversionFactor(uint16_t* factor) override;
@@ -97,7 +96,8 @@ private:
     RoiLimits roiLimits(const CameraSettings& s) const override;
     uint32_t supportedPixelFormats() const override;
     bool offersPixelFormat(uint32_t flag) const override;
-    const std::string& deviceName() const override { return config_.name; }
+    const CameraConfig& sensorConfig() const override { return config_; }
+    int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const override;
     bool offersMetadata() const override { return config_.metadata; }
     bool offersTimestamp() const override { return config_.timestamp; }
     uint16_t maxTimestampMode() const override;

@@ -521,19 +521,10 @@ CameraDeviceBase::RoiLimits GenicamCamera::roiLimits(const CameraSettings&) cons
     return limits;
 }
 
-int32_t GenicamCamera::setBinning(uint16_t horz, uint16_t vert)
+int32_t GenicamCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
-    return change([&](CameraSettings& next) {
-        // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.
-        if ((horz & ~VYK_BINNING_FACTOR_MASK) != 0 || (vert & ~VYK_BINNING_FACTOR_MASK) != 0)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!binningAllowed(horz, caps_.maxBinHorz, caps_.binLinear)
-            || !binningAllowed(vert, caps_.maxBinVert, caps_.binLinear))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.binHorz = horz;
-        next.binVert = vert;
-        return VYK_NOERROR;
-    });
+    // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.
+    return modeHorz != 0 || modeVert != 0 ? VYK_ERR_NOT_SUPPORTED : VYK_NOERROR;
 }
 
 int32_t GenicamCamera::sensorFormat(uint16_t* format)

@@ -57,7 +57,6 @@ public:
     int32_t setTransferMode(uint16_t mode) override;
     int32_t pixelRate(uint32_t* rate) override;
     int32_t setPixelRate(uint32_t rate) override;
-    int32_t setBinning(uint16_t horz, uint16_t vert) override;
     int32_t sensorFormat(uint16_t* format) override;
     int32_t setSensorFormat(uint16_t format) override;
     int32_t darkOffset(uint16_t* offset) override;
@@ -130,7 +129,8 @@ private:
     RoiLimits roiLimits(const CameraSettings& s) const override;
     uint32_t supportedPixelFormats() const override;
     bool offersPixelFormat(uint32_t flag) const override;
-    const std::string& deviceName() const override { return caps_.name; }
+    const CameraConfig& sensorConfig() const override { return sensorConfig_; }
+    int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const override;
     bool offersMetadata() const override { return true; }     // the metadata block is made here
     bool offersTimestamp() const override { return true; }    // time stamps are written into the pixels here
     uint16_t maxTimestampMode() const override { return VYK_TIMESTAMP_BINARY_ASCII; }
