@@ -188,8 +188,11 @@ int32_t CameraDeviceBase::roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t
 int32_t CameraDeviceBase::setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1)
 {
     return change([&](CameraSettings& next) {
-        const RoiLimits limits = roiLimits(next);
-        if (x0 < 1 || y0 < 1 || x0 > x1 || y0 > y1 || x1 > limits.width || y1 > limits.height)
+        const CameraConfig& sensor = sensorConfig();
+        uint16_t width = 0;
+        uint16_t height = 0;
+        CameraSettings::formatSize(sensor, next.sensorFormat, width, height);
+        if (x0 < 1 || y0 < 1 || x0 > x1 || y0 > y1 || x1 > width || y1 > height)
             return VYK_ERR_INVALID_ARGUMENT;
         // Each axis: the start lies on the step grid and the size is a whole number of steps;
         // a step of 0 means the axis cannot be moved (the region starts at the first pixel).
@@ -198,7 +201,7 @@ int32_t CameraDeviceBase::setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t
                 return first == 1;
             return (first - 1u) % step == 0 && (uint32_t(last) - first + 1u) % step == 0;
         };
-        if (!axisOk(x0, x1, limits.stepHorz) || !axisOk(y0, y1, limits.stepVert))
+        if (!axisOk(x0, x1, sensor.roiStepHorz) || !axisOk(y0, y1, sensor.roiStepVert))
             return VYK_ERR_INVALID_ARGUMENT;
         next.roiX0 = x0;
         next.roiY0 = y0;

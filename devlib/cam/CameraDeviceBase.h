@@ -41,7 +41,7 @@ public:
     int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
     int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds) override;        // periodSeconds()
     int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
-    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override; // within roiLimits()
+    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override; // on the sensor and its ROI steps
     int32_t binning(uint16_t* horz, uint16_t* vert) override;
     int32_t setBinning(uint16_t horz, uint16_t vert) override;                   // checkBinningMode(), then factors
     int32_t pixelFormat(uint32_t* current, uint32_t* supported) override;
@@ -86,15 +86,6 @@ public:
     int32_t readCamRam(uint16_t, uint32_t, SimFrame&) override { return refuse(VYK_ERR_NO_CAMERA_RAM); }
 
 protected:
-    // Size of the sensor a region must fit into and the grid of its corners (pixels; a step
-    // of 0: the axis cannot be moved).
-    struct RoiLimits {
-        uint16_t width = 0;
-        uint16_t height = 0;
-        uint16_t stepHorz = 0;
-        uint16_t stepVert = 0;
-    };
-
     // Starts with the settings as set at open.
     explicit CameraDeviceBase(const CameraSettings& initial = CameraSettings());
 
@@ -133,8 +124,6 @@ protected:
     virtual bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const = 0;
     // Puts new timing into force during a recording, before settings_ takes it. Caller holds mutex_.
     virtual int32_t applyLiveTiming(const CameraSettings& next) = 0;
-    // The sensor and grid a region set on top of settings s must fit.
-    virtual RoiLimits roiLimits(const CameraSettings& s) const = 0;
     // Supported pixel-format flags, ORed.
     virtual uint32_t supportedPixelFormats() const = 0;
     // Whether flag names one pixel format the device takes.

@@ -335,15 +335,6 @@ int32_t SimCamera::setPixelRate(uint32_t rate)
 
 // ---- Geometry ------------------------------------------------------------------
 
-CameraDeviceBase::RoiLimits SimCamera::roiLimits(const CameraSettings& s) const
-{
-    RoiLimits limits;
-    CameraSettings::formatSize(config_, s.sensorFormat, limits.width, limits.height);
-    limits.stepHorz = config_.roiStepHorz;
-    limits.stepVert = config_.roiStepVert;
-    return limits;
-}
-
 int32_t SimCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
     if (modeHorz != modeVert || (modeHorz != 0 && modeHorz != VYK_BINNING_AVERAGE))

@@ -511,16 +511,6 @@ int32_t GenicamCamera::setPixelRate(uint32_t rate)
 
 // ---- Geometry --------------------------------------------------------------------
 
-CameraDeviceBase::RoiLimits GenicamCamera::roiLimits(const CameraSettings&) const
-{
-    RoiLimits limits;
-    limits.width = caps_.sensorWidth;
-    limits.height = caps_.sensorHeight;
-    limits.stepHorz = caps_.roiStepHorz;
-    limits.stepVert = caps_.roiStepVert;
-    return limits;
-}
-
 int32_t GenicamCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
     // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.

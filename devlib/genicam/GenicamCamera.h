@@ -126,7 +126,6 @@ private:
     double periodSeconds() const override { return frameTimeS_; }
     bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const override;
     int32_t applyLiveTiming(const CameraSettings& next) override;            // writeTiming()
-    RoiLimits roiLimits(const CameraSettings& s) const override;
     uint32_t supportedPixelFormats() const override;
     bool offersPixelFormat(uint32_t flag) const override;
     const CameraConfig& sensorConfig() const override { return sensorConfig_; }
