@@ -11,6 +11,14 @@ namespace {
 
 constexpr uint16_t kTimeBaseCount = 3; // ns, us, ms
 
+// Whether a binning factor is allowed on an axis: 1..maximum, and a power of two unless linear.
+bool binningAllowed(uint16_t factor, uint16_t maximum, bool linear)
+{
+    if (factor < 1 || factor > maximum)
+        return false;
+    return linear || (factor & (factor - 1)) == 0;
+}
+
 } // namespace
 
 CameraDeviceBase::CameraDeviceBase(const CameraSettings& initial)
@@ -23,15 +31,9 @@ bool CameraDeviceBase::timeBasesValid(uint16_t delayBase, uint16_t exposureBase)
     return delayBase < kTimeBaseCount && exposureBase < kTimeBaseCount;
 }
 
-bool CameraDeviceBase::binningAllowed(uint16_t factor, uint16_t maximum, bool linear)
+void CameraDeviceBase::describeSensor(VYK_Description& d) const
 {
-    if (factor < 1 || factor > maximum)
-        return false;
-    return linear || (factor & (factor - 1)) == 0;
-}
-
-void CameraDeviceBase::describeSensor(const CameraConfig& config, VYK_Description& d)
-{
+    const CameraConfig& config = sensorConfig();
     std::memset(&d, 0, sizeof d);
     d.wSize = sizeof d;
     d.wSensorTypeDESC = config.color ? VYK_SENSOR_COLOR : 0;
@@ -82,6 +84,22 @@ int32_t CameraDeviceBase::refuse(int32_t code)
 }
 
 // ---- Identity and arming ---------------------------------------------------------
+
+int32_t CameraDeviceBase::cameraType(VYK_CameraType& t)
+{
+    return query([&] {
+        const CameraConfig& config = sensorConfig();
+        std::memset(&t, 0, sizeof t);
+        t.wSize = sizeof t;
+        t.wCamType = config.type;
+        t.wCamSubType = config.subType;
+        t.wInterfaceType = config.interfaceType;
+        t.dwSerialNumber = config.serial;
+        t.dwHWVersion = config.hwVersion;
+        t.dwFWVersion = config.fwVersion;
+        return VYK_NOERROR;
+    });
+}
 
 int32_t CameraDeviceBase::name(char* out, uint16_t length)
 {

@@ -32,6 +32,7 @@ public:
     CameraDeviceBase(const CameraDeviceBase&) = delete;
     CameraDeviceBase& operator=(const CameraDeviceBase&) = delete;
 
+    int32_t cameraType(VYK_CameraType& out) override;                            // from sensorConfig()
     int32_t name(char* out, uint16_t length) override;                           // sensorConfig().name
     int32_t arm() override;                                                      // refused while recording
     int32_t resetToDefaults() override;                                          // defaultSettings(), disarmed
@@ -93,15 +94,13 @@ protected:
     static bool isOnOff(uint16_t mode) { return mode == 0 || mode == 1; }
     // Whether both time bases are VYK_TIMEBASE_* values.
     static bool timeBasesValid(uint16_t delayBase, uint16_t exposureBase);
-    // Clears d and fills its size and the sensor fields (size, depth, colour, binning, ROI
-    // steps) from a camera's configuration.
-    static void describeSensor(const CameraConfig& config, VYK_Description& d);
     // Writes the health words a client asked for (null pointers are skipped).
     static void reportHealth(uint32_t* warnings, uint32_t* errors, uint32_t* status, uint32_t warningBits,
                              uint32_t errorBits, uint32_t statusBits);
-    // Whether a binning factor is allowed on an axis: 1..maximum, and a power of two unless linear.
-    static bool binningAllowed(uint16_t factor, uint16_t maximum, bool linear);
 
+    // Clears d and fills its size and the sensor fields (size, depth, colour, binning, ROI
+    // steps) from sensorConfig().
+    void describeSensor(VYK_Description& d) const;
     // Fails when closed or when the device stopped answering. Caller holds mutex_.
     virtual int32_t checkAlive();
     // Locks, checks liveness and answers code; for an operation the device does not offer.
@@ -128,7 +127,7 @@ protected:
     virtual uint32_t supportedPixelFormats() const = 0;
     // Whether flag names one pixel format the device takes.
     virtual bool offersPixelFormat(uint32_t flag) const = 0;
-    // What the device is: name, sensor size and depth, colour, binning limits, ROI steps.
+    // What the device is: identity, name, sensor size and depth, colour, binning limits, ROI steps.
     virtual const CameraConfig& sensorConfig() const = 0;
     // Whether the mode nibbles of two binning words (without the factors) can be set.
     virtual int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const = 0;

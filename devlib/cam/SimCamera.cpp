@@ -123,7 +123,7 @@ int32_t SimCamera::writeSwitch(bool supported, uint16_t CameraSettings::*field, 
 int32_t SimCamera::description(VYK_Description& d)
 {
     return query([&] {
-        describeSensor(config_, d);
+        describeSensor(d);
         d.wDoubleImageDESC = config_.doubleImage ? 1 : 0;
         for (size_t i = 0; i < config_.pixelRates.size() && i < 4; ++i)
             d.dwPixelRateDESC[i] = config_.pixelRates[i];
@@ -175,21 +175,6 @@ int32_t SimCamera::description2(VYK_Description2& d)
         d.wSize = sizeof d;
         d.wMinSizeHorzDESC = std::max<uint16_t>(1, config_.minWidth);
         d.wMinSizeVertDESC = std::max<uint16_t>(1, config_.minHeight);
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::cameraType(VYK_CameraType& t)
-{
-    return query([&] {
-        std::memset(&t, 0, sizeof t);
-        t.wSize = sizeof t;
-        t.wCamType = config_.type;
-        t.wCamSubType = config_.subType;
-        t.wInterfaceType = config_.interfaceType;
-        t.dwSerialNumber = config_.serial;
-        t.dwHWVersion = config_.hwVersion;
-        t.dwFWVersion = config_.fwVersion;
         return VYK_NOERROR;
     });
 }

@@ -45,7 +45,6 @@ public:
 
     int32_t description(VYK_Description& out) override;                          // description record
     int32_t description2(VYK_Description2& out) override;                        // second description block
-    int32_t cameraType(VYK_CameraType& out) override;                            // camera type record
     int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override; // health words
     int32_t setTransferMode(uint16_t mode) override;
     int32_t pixelRate(uint32_t* rate) override;

@@ -243,6 +243,8 @@ int32_t GenicamCamera::readCapabilities()
     sensorConfig_.serial = c.serial;
     sensorConfig_.name = c.name;
     sensorConfig_.interfaceType = c.interfaceType;
+    sensorConfig_.hwVersion = 0; // neither version is read from the camera
+    sensorConfig_.fwVersion = 0;
     sensorConfig_.width = c.sensorWidth;
     sensorConfig_.height = c.sensorHeight;
     sensorConfig_.extWidth = c.sensorWidth; // no extended format
@@ -319,7 +321,7 @@ const GenicamCamera::Format* GenicamCamera::formatOf(uint32_t flag) const
 int32_t GenicamCamera::description(VYK_Description& d)
 {
     return query([&] {
-        describeSensor(sensorConfig_, d);
+        describeSensor(d);
         d.dwMinDelayDESC = 0;
         d.dwMaxDelayDESC = uint32_t(caps_.maxDelayUs / 1000.0);
         d.dwMinDelayStepDESC = kTimeStepNs;
@@ -329,17 +331,6 @@ int32_t GenicamCamera::description(VYK_Description& d)
         d.dwGeneralCapsDESC1 = VYK_CAPS1_NO_CAMRAM | VYK_CAPS1_NO_ACQUIRE_MODE | VYK_CAPS1_NO_EXTEXPCTRL
             | VYK_CAPS1_METADATA;
         d.dwGeneralCapsDESC2 = caps_.formats.size() >= 2 ? VYK_CAPS2_PIXEL_FORMAT : 0u;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::cameraType(VYK_CameraType& t)
-{
-    return query([&] {
-        std::memset(&t, 0, sizeof t);
-        t.wSize = sizeof t;
-        t.wInterfaceType = caps_.interfaceType;
-        t.dwSerialNumber = caps_.serial;
         return VYK_NOERROR;
     });
 }

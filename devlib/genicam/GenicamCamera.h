@@ -52,7 +52,6 @@ public:
     // alternative sensitivity: those operations keep the refusals of CameraDeviceBase, and so
     // does renderFrame(), as a real camera makes images only while it records.
     int32_t description(VYK_Description& out) override;
-    int32_t cameraType(VYK_CameraType& out) override;
     int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override;
     int32_t setTransferMode(uint16_t mode) override;
     int32_t pixelRate(uint32_t* rate) override;
