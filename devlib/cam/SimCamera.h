@@ -85,9 +85,10 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // Also fails the device once its configured lifetime is over. Caller holds mutex_.
+    // What CameraDeviceBase asks of a device (see there), answered from config_.
+    // checkAlive() also fails the device once its configured lifetime is over.
     int32_t checkAlive() override;
-    int32_t armLocked() override;
+    int32_t armLocked() override;                                            // prepares the scene
     CameraSettings defaultSettings() const override { return CameraSettings::defaults(config_); }
     double periodSeconds() const override;
     bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const override;
@@ -100,6 +101,7 @@ private:
     bool offersTimestamp() const override { return config_.timestamp; }
     uint16_t maxTimestampMode() const override;
     bool offersTriggerMode(uint16_t mode) const override;
+
     // Reads an optional on/off setting; not supported when the camera lacks it.
     int32_t readSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t* mode);
     // Writes an optional on/off setting (0 or 1); then runs also(next) on the pending settings.

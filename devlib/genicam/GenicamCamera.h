@@ -119,7 +119,8 @@ private:
     const Format* formatOf(uint32_t flag) const;
     // Checks settings against the binned sensor and the limits; VYK_NOERROR when they can be armed.
     int32_t validateForArm(const CameraSettings& s) const;
-    // Writes the settings to the camera and reads back the image geometry. Caller holds mutex_.
+    // What CameraDeviceBase asks of a device (see there), answered from caps_.
+    // armLocked() writes the settings to the camera and reads back the image geometry.
     int32_t armLocked() override;
     CameraSettings defaultSettings() const override { return defaults_; }
     double periodSeconds() const override { return frameTimeS_; }
@@ -133,6 +134,7 @@ private:
     bool offersTimestamp() const override { return true; }    // time stamps are written into the pixels here
     uint16_t maxTimestampMode() const override { return VYK_TIMESTAMP_BINARY_ASCII; }
     bool offersTriggerMode(uint16_t mode) const override;
+
     // Writes exposure and delay. Caller holds mutex_.
     int32_t writeTiming(const CameraSettings& s);
     // Writes the trigger mode. Caller holds mutex_.
