@@ -9,7 +9,6 @@ namespace vyksim {
 
 namespace {
 
-constexpr uint16_t kTimeBaseCount = 3;
 // A frame thread further behind its schedule than this starts afresh instead of catching up.
 constexpr std::chrono::milliseconds kMaxLag{200};
 // The simulated acquire-enable input is high during this part of every second of a recording.
@@ -25,19 +24,14 @@ double secondsBetween(std::chrono::steady_clock::time_point from, std::chrono::s
     return std::chrono::duration<double>(to - from).count();
 }
 
-bool isOnOff(uint16_t mode)
-{
-    return mode == 0 || mode == 1;
-}
-
 } // namespace
 
 SimCamera::SimCamera(const CameraConfig& config, uint16_t numberAtInterface)
-    : config_(config)
+    : CameraDeviceBase(CameraSettings::defaults(config))
+    , config_(config)
     , number_(numberAtInterface)
     , openTime_(Clock::now())
     , renderer_(config)
-    , settings_(CameraSettings::defaults(config))
     , ram_(config.ramPages, config.ramPageSize)
 {
     {
@@ -72,40 +66,13 @@ int32_t SimCamera::shutdown()
 
 int32_t SimCamera::checkAlive()
 {
-    if (closed_)
-        return VYK_ERR_INVALID_HANDLE;
-    if (!failed_ && config_.failAfterS > 0.0 && secondsBetween(openTime_, Clock::now()) >= config_.failAfterS) {
+    if (!closed_ && !failed_ && config_.failAfterS > 0.0
+        && secondsBetween(openTime_, Clock::now()) >= config_.failAfterS) {
         failed_ = true;
         recording_ = false;
         wake_.notify_all();
     }
-    return failed_ ? VYK_ERR_DEVICE_TIMEOUT : VYK_NOERROR;
-}
-
-template <typename Fn>
-int32_t SimCamera::query(Fn read)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    return VYK_FAILED(alive) ? alive : read();
-}
-
-template <typename Fn>
-int32_t SimCamera::change(Fn apply)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    CameraSettings next = settings_;
-    const int32_t result = apply(next);
-    if (VYK_FAILED(result))
-        return result;
-    settings_ = next;
-    armedCurrent_ = false;
-    return result;
+    return CameraDeviceBase::checkAlive();
 }
 
 template <typename Fn>
@@ -156,21 +123,7 @@ int32_t SimCamera::writeSwitch(bool supported, uint16_t CameraSettings::*field, 
 int32_t SimCamera::description(VYK_Description& d)
 {
     return query([&] {
-        std::memset(&d, 0, sizeof d);
-        d.wSize = sizeof d;
-        d.wSensorTypeDESC = config_.color ? VYK_SENSOR_COLOR : 0;
-        d.wMaxHorzResStdDESC = config_.width;
-        d.wMaxVertResStdDESC = config_.height;
-        d.wMaxHorzResExtDESC = config_.extWidth;
-        d.wMaxVertResExtDESC = config_.extHeight;
-        d.wDynResDESC = config_.bitDepth;
-        d.wMaxBinHorzDESC = config_.maxBinHorz;
-        d.wBinHorzSteppingDESC = config_.binLinear ? 1 : 0;
-        d.wMaxBinVertDESC = config_.maxBinVert;
-        d.wBinVertSteppingDESC = config_.binLinear ? 1 : 0;
-        d.wRoiHorStepsDESC = config_.roiStepHorz;
-        d.wRoiVertStepsDESC = config_.roiStepVert;
-        d.wNumADCsDESC = 1;
+        describeSensor(d);
         d.wDoubleImageDESC = config_.doubleImage ? 1 : 0;
         for (size_t i = 0; i < config_.pixelRates.size() && i < 4; ++i)
             d.dwPixelRateDESC[i] = config_.pixelRates[i];
@@ -191,7 +144,6 @@ int32_t SimCamera::description(VYK_Description& d)
             d.dwMinExposStepAltDESC = config_.altExposureStepNs;
             d.wAltSensitivityDESC = 1;
         }
-        d.wColorPatternDESC = config_.colorPattern;
         d.wPatternTypeDESC = 0;
         uint32_t caps = 0;
         caps |= config_.noiseFilter ? VYK_CAPS1_NOISE_FILTER : 0u;
@@ -227,43 +179,12 @@ int32_t SimCamera::description2(VYK_Description2& d)
     });
 }
 
-int32_t SimCamera::cameraType(VYK_CameraType& t)
-{
-    return query([&] {
-        std::memset(&t, 0, sizeof t);
-        t.wSize = sizeof t;
-        t.wCamType = config_.type;
-        t.wCamSubType = config_.subType;
-        t.wInterfaceType = config_.interfaceType;
-        t.dwSerialNumber = config_.serial;
-        t.dwHWVersion = config_.hwVersion;
-        t.dwFWVersion = config_.fwVersion;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::name(char* out, uint16_t length)
-{
-    return query([&] {
-        if (config_.name.size() + 1 > length) {
-            out[0] = '\0';
-            return VYK_ERR_WRONG_SIZE;
-        }
-        std::memcpy(out, config_.name.c_str(), config_.name.size() + 1);
-        return VYK_NOERROR;
-    });
-}
-
 int32_t SimCamera::health(uint32_t* warnings, uint32_t* errors, uint32_t* status)
 {
     return query([&] {
         const bool due = secondsBetween(openTime_, Clock::now()) >= config_.healthAfterS;
-        if (warnings != nullptr)
-            *warnings = due ? config_.healthWarnings : 0u;
-        if (errors != nullptr)
-            *errors = due ? config_.healthErrors : 0u;
-        if (status != nullptr)
-            *status = (due ? config_.healthStatus : 0u) | (descriptionChanged_ ? VYK_STATUS_DESCRIPTION_CHANGED : 0u);
+        reportHealth(warnings, errors, status, due ? config_.healthWarnings : 0u, due ? config_.healthErrors : 0u,
+                     (due ? config_.healthStatus : 0u) | (descriptionChanged_ ? VYK_STATUS_DESCRIPTION_CHANGED : 0u));
         return VYK_NOERROR;
     });
 }
@@ -331,33 +252,6 @@ int32_t SimCamera::armLocked()
     return VYK_NOERROR;
 }
 
-int32_t SimCamera::arm()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    return armLocked();
-}
-
-int32_t SimCamera::resetToDefaults()
-{
-    return change([&](CameraSettings& next) {
-        next = CameraSettings::defaults(config_);
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::transferMode(uint16_t* mode)
-{
-    return query([&] {
-        *mode = transferMode_;
-        return VYK_NOERROR;
-    });
-}
-
 int32_t SimCamera::setTransferMode(uint16_t mode)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -374,42 +268,19 @@ int32_t SimCamera::setTransferMode(uint16_t mode)
 
 // ---- Timing --------------------------------------------------------------------
 
-int32_t SimCamera::delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase)
+bool SimCamera::timingAllowed(uint64_t delayNs, uint64_t exposureNs) const
 {
-    return query([&] {
-        *delay = settings_.delay;
-        *exposure = settings_.exposure;
-        *delayBase = settings_.delayBase;
-        *exposureBase = settings_.exposureBase;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (delayBase >= kTimeBaseCount || exposureBase >= kTimeBaseCount)
-        return VYK_ERR_INVALID_ARGUMENT;
     uint32_t minExpNs, maxExpMs, stepNs, minDelayNs, maxDelayMs;
     timingLimits(minExpNs, maxExpMs, stepNs, minDelayNs, maxDelayMs);
-    const uint64_t exposureNs = CameraSettings::toNanoseconds(exposure, exposureBase);
-    const uint64_t delayNs = CameraSettings::toNanoseconds(delay, delayBase);
     // One step below the minimum is accepted (rounding of converted times) and taken as the minimum.
     if (exposureNs + stepNs < minExpNs || exposureNs > uint64_t(maxExpMs) * 1000000u)
-        return VYK_ERR_INVALID_ARGUMENT;
-    if (delayNs < minDelayNs || delayNs > uint64_t(maxDelayMs) * 1000000u)
-        return VYK_ERR_INVALID_ARGUMENT;
-    settings_.delay = delay;
-    settings_.delayBase = delayBase;
-    settings_.exposure = exposure;
-    settings_.exposureBase = exposureBase;
-    if (recording_)
-        wake_.notify_all(); // the next image is timed with the new values
-    else
-        armedCurrent_ = false;
+        return false;
+    return delayNs >= minDelayNs && delayNs <= uint64_t(maxDelayMs) * 1000000u;
+}
+
+int32_t SimCamera::applyLiveTiming(const CameraSettings&)
+{
+    wake_.notify_all(); // the next image is timed with the new values
     return VYK_NOERROR;
 }
 
@@ -427,17 +298,6 @@ double SimCamera::periodSeconds() const
     const double exposing =
         double(CameraSettings::toNanoseconds(settings_.delay, settings_.delayBase) + liveExposureNs()) * 1e-9;
     return std::max(exposing, armed_->readoutS);
-}
-
-int32_t SimCamera::frameTime(uint32_t* secondsOut, uint32_t* nanoseconds)
-{
-    return query([&] {
-        const double period = periodSeconds();
-        const double whole = std::floor(period);
-        *secondsOut = static_cast<uint32_t>(whole);
-        *nanoseconds = static_cast<uint32_t>(std::min(999999999.0, std::round((period - whole) * 1e9)));
-        return VYK_NOERROR;
-    });
 }
 
 int32_t SimCamera::pixelRate(uint32_t* rate)
@@ -460,74 +320,13 @@ int32_t SimCamera::setPixelRate(uint32_t rate)
 
 // ---- Geometry ------------------------------------------------------------------
 
-int32_t SimCamera::roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1)
+int32_t SimCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
-    return query([&] {
-        *x0 = settings_.roiX0;
-        *y0 = settings_.roiY0;
-        *x1 = settings_.roiX1;
-        *y1 = settings_.roiY1;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1)
-{
-    return change([&](CameraSettings& next) {
-        uint16_t width = 0;
-        uint16_t height = 0;
-        CameraSettings::formatSize(config_, next.sensorFormat, width, height);
-        if (x0 < 1 || y0 < 1 || x0 > x1 || y0 > y1 || x1 > width || y1 > height)
-            return VYK_ERR_INVALID_ARGUMENT;
-        // Each axis: the start lies on the step grid and the size is a whole number of steps;
-        // a step of 0 means the axis cannot be moved.
-        auto axisOk = [](uint16_t first, uint16_t last, uint16_t step) {
-            if (step == 0)
-                return first == 1;
-            return (first - 1u) % step == 0 && (uint32_t(last) - first + 1u) % step == 0;
-        };
-        if (!axisOk(x0, x1, config_.roiStepHorz) || !axisOk(y0, y1, config_.roiStepVert))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.roiX0 = x0;
-        next.roiY0 = y0;
-        next.roiX1 = x1;
-        next.roiY1 = y1;
-        return VYK_NOERROR;
-    });
-}
-
-bool SimCamera::binningAllowed(uint16_t factor, uint16_t maximum) const
-{
-    if (factor < 1 || factor > maximum)
-        return false;
-    return config_.binLinear || (factor & (factor - 1)) == 0;
-}
-
-int32_t SimCamera::binning(uint16_t* horz, uint16_t* vert)
-{
-    return query([&] {
-        *horz = settings_.binHorz;
-        *vert = settings_.binVert;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setBinning(uint16_t horz, uint16_t vert)
-{
-    return change([&](CameraSettings& next) {
-        const uint16_t modeH = horz & ~VYK_BINNING_FACTOR_MASK;
-        const uint16_t modeV = vert & ~VYK_BINNING_FACTOR_MASK;
-        if (modeH != modeV || (modeH != 0 && modeH != VYK_BINNING_AVERAGE))
-            return VYK_ERR_INVALID_ARGUMENT;
-        if (modeH == VYK_BINNING_AVERAGE && !config_.averageBinning)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!binningAllowed(horz & VYK_BINNING_FACTOR_MASK, config_.maxBinHorz)
-            || !binningAllowed(vert & VYK_BINNING_FACTOR_MASK, config_.maxBinVert))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.binHorz = horz;
-        next.binVert = vert;
-        return VYK_NOERROR;
-    });
+    if (modeHorz != modeVert || (modeHorz != 0 && modeHorz != VYK_BINNING_AVERAGE))
+        return VYK_ERR_INVALID_ARGUMENT;
+    if (modeHorz == VYK_BINNING_AVERAGE && !config_.averageBinning)
+        return VYK_ERR_NOT_SUPPORTED;
+    return VYK_NOERROR;
 }
 
 int32_t SimCamera::sensorFormat(uint16_t* format)
@@ -587,25 +386,9 @@ uint32_t SimCamera::supportedPixelFormats() const
     return flags;
 }
 
-int32_t SimCamera::pixelFormat(uint32_t* current, uint32_t* supported)
+bool SimCamera::offersPixelFormat(uint32_t flag) const
 {
-    return query([&] {
-        if (current != nullptr)
-            *current = settings_.pixelFormat;
-        if (supported != nullptr)
-            *supported = supportedPixelFormats();
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setPixelFormat(uint32_t flag)
-{
-    return change([&](CameraSettings& next) {
-        if (CameraConfig::bitsOfFlag(flag) == 0 || (flag & supportedPixelFormats()) == 0)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.pixelFormat = flag;
-        return VYK_NOERROR;
-    });
+    return CameraConfig::bitsOfFlag(flag) != 0 && (flag & supportedPixelFormats()) != 0;
 }
 
 int32_t SimCamera::noiseFilter(uint16_t* mode)
@@ -669,78 +452,16 @@ int32_t SimCamera::colorMatrix(double* matrix)
 
 // ---- Attachments ---------------------------------------------------------------
 
-int32_t SimCamera::timestampMode(uint16_t* mode)
+uint16_t SimCamera::maxTimestampMode() const
 {
-    return query([&] {
-        if (!config_.timestamp)
-            return VYK_ERR_NOT_SUPPORTED;
-        *mode = settings_.timestampMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setTimestampMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        if (!config_.timestamp)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (mode > VYK_TIMESTAMP_ASCII || (mode == VYK_TIMESTAMP_ASCII && !config_.timestampAscii))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.timestampMode = mode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version)
-{
-    return query([&] {
-        if (!config_.metadata)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (mode != nullptr)
-            *mode = settings_.metadataMode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version)
-{
-    return change([&](CameraSettings& next) {
-        if (!config_.metadata)
-            return VYK_ERR_NOT_SUPPORTED;
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.metadataMode = mode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
+    return config_.timestampAscii ? VYK_TIMESTAMP_ASCII : VYK_TIMESTAMP_BINARY_ASCII;
 }
 
 // ---- Trigger and acquire -------------------------------------------------------
 
-int32_t SimCamera::triggerMode(uint16_t* mode)
+bool SimCamera::offersTriggerMode(uint16_t mode) const
 {
-    return query([&] {
-        *mode = settings_.triggerMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t SimCamera::setTriggerMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        if (mode > VYK_TRIGGER_EXTERNAL_CONTROL
-            || (mode == VYK_TRIGGER_EXTERNAL_CONTROL && !config_.extExposureControl))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.triggerMode = mode;
-        return VYK_NOERROR;
-    });
+    return mode < VYK_TRIGGER_EXTERNAL_CONTROL || (mode == VYK_TRIGGER_EXTERNAL_CONTROL && config_.extExposureControl);
 }
 
 int32_t SimCamera::forceTrigger(uint16_t* accepted)
@@ -796,14 +517,6 @@ int32_t SimCamera::setAcquireModeEx(uint16_t mode, uint32_t number)
 }
 
 // ---- Recording -----------------------------------------------------------------
-
-int32_t SimCamera::recordingState(uint16_t* state)
-{
-    return query([&] {
-        *state = recording_ ? 1 : 0;
-        return VYK_NOERROR;
-    });
-}
 
 int32_t SimCamera::setRecordingState(uint16_t state)
 {
@@ -926,28 +639,7 @@ int32_t SimCamera::setRecorderSubmode(uint16_t mode)
     });
 }
 
-int32_t SimCamera::releaseOptionalResource()
-{
-    return query([] { return VYK_NOERROR; });
-}
-
 // ---- Hand-over to the recorder ---------------------------------------------------
-
-int32_t SimCamera::setSink(FrameSink sink)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (closed_)
-            return VYK_ERR_INVALID_HANDLE;
-    }
-    FrameSink previous;
-    {
-        std::lock_guard<std::mutex> lock(sinkMutex_);
-        previous.swap(sink_);
-        sink_ = std::move(sink);
-    }
-    return VYK_NOERROR;
-}
 
 int32_t SimCamera::readCamRam(uint16_t segment, uint32_t index, SimFrame& out)
 {
@@ -961,19 +653,6 @@ int32_t SimCamera::readCamRam(uint16_t segment, uint32_t index, SimFrame& out)
         return result;
     renderer_.render(recipe, out);
     return VYK_NOERROR;
-}
-
-int32_t SimCamera::imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth)
-{
-    return query([&] {
-        if (width != nullptr)
-            *width = armed_->width;
-        if (height != nullptr)
-            *height = armed_->height;
-        if (bitDepth != nullptr)
-            *bitDepth = armed_->bitDepth;
-        return VYK_NOERROR;
-    });
 }
 
 FrameRecipe SimCamera::nextRecipe(uint32_t imageNumber)

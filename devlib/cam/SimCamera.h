@@ -3,7 +3,7 @@
 #define VYKSIM_SIM_CAMERA_H
 
 #include "CamRam.h"
-#include "CameraDevice.h"
+#include "CameraDeviceBase.h"
 #include "CameraConfig.h"
 #include "CameraSettings.h"
 #include "FrameSetup.h"
@@ -24,7 +24,7 @@ namespace vyksim {
 // held while sinkMutex_ is taken or while the sink runs, and vice versa; the registry
 // lock is never taken by a camera. The frame thread is started by the constructor and
 // joined by shutdown() (or the destructor).
-class SimCamera : public CameraDevice {
+class SimCamera : public CameraDeviceBase {
 public:
     // Opens the device: defaults applied and armed, frame thread started.
     SimCamera(const CameraConfig& config, uint16_t numberAtInterface);
@@ -45,28 +45,14 @@ public:
 
     int32_t description(VYK_Description& out) override;                          // description record
     int32_t description2(VYK_Description2& out) override;                        // second description block
-    int32_t cameraType(VYK_CameraType& out) override;                            // camera type record
-    int32_t name(char* out, uint16_t length) override;                           // device name
     int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override; // health words
-    int32_t arm() override;                                                      // validate and apply settings
-    int32_t resetToDefaults() override;                                          // default settings, disarmed
-    int32_t transferMode(uint16_t* mode) override;                               // live transfer on/off
     int32_t setTransferMode(uint16_t mode) override;
-    int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase) override;
-    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
-    int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds) override;        // image period at armed settings
     int32_t pixelRate(uint32_t* rate) override;
     int32_t setPixelRate(uint32_t rate) override;
-    int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
-    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override;
-    int32_t binning(uint16_t* horz, uint16_t* vert) override;
-    int32_t setBinning(uint16_t horz, uint16_t vert) override;
     int32_t sensorFormat(uint16_t* format) override;
     int32_t setSensorFormat(uint16_t format) override;
     int32_t conversionFactor(uint16_t* factor) override;
     int32_t setConversionFactor(uint16_t factor) override;
-    int32_t pixelFormat(uint32_t* current, uint32_t* supported) override;
-    int32_t setPixelFormat(uint32_t flag) override;
     int32_t noiseFilter(uint16_t* mode) override;
     int32_t setNoiseFilter(uint16_t mode) override;
     int32_t darkOffset(uint16_t* offset) override;
@@ -76,18 +62,11 @@ public:
     int32_t setAltSensitivity(uint16_t mode) override;
     int32_t colorSetting(uint16_t* setting) override;
     int32_t colorMatrix(double* matrix) override;
-    int32_t timestampMode(uint16_t* mode) override;
-    int32_t setTimestampMode(uint16_t mode) override;
-    int32_t metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version) override;
-    int32_t setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version) override;
-    int32_t triggerMode(uint16_t* mode) override;
-    int32_t setTriggerMode(uint16_t mode) override;
     int32_t forceTrigger(uint16_t* accepted) override;                           // software trigger
     int32_t acquireMode(uint16_t* mode) override;
     int32_t setAcquireMode(uint16_t mode) override;
     int32_t acquireModeEx(uint16_t* mode, uint32_t* number) override;
     int32_t setAcquireModeEx(uint16_t mode, uint32_t number) override;
-    int32_t recordingState(uint16_t* state) override;
     int32_t setRecordingState(uint16_t state) override;
     int32_t ramSize(VYK_RamSize& out) override;
     int32_t segmentSizes(uint32_t* sizes) override;
@@ -99,22 +78,30 @@ public:
     int32_t setStorageMode(uint16_t mode) override;
     int32_t recorderSubmode(uint16_t* mode) override;
     int32_t setRecorderSubmode(uint16_t mode) override;
-    int32_t releaseOptionalResource() override;                                  // holds none: checks liveness only
 
-    int32_t setSink(FrameSink sink) override;                                    // frame hand-over to the recorder
     int32_t readCamRam(uint16_t segment, uint32_t index, SimFrame& out) override;
-    int32_t imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth) override;
     int32_t renderFrame(SimFrame& out) override;                                 // unpaced render (benchmarks)
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    // Fails when closed or when the device stopped answering. Caller holds mutex_.
-    int32_t checkAlive();
-    // Locks, checks liveness and runs read(); for queries.
-    template <typename Fn> int32_t query(Fn read);
-    // Locks, checks liveness, refuses while recording, runs apply() and disarms on success.
-    template <typename Fn> int32_t change(Fn apply);
+    // What CameraDeviceBase asks of a device (see there), answered from config_.
+    // checkAlive() also fails the device once its configured lifetime is over.
+    int32_t checkAlive() override;
+    int32_t armLocked() override;                                            // prepares the scene
+    CameraSettings defaultSettings() const override { return CameraSettings::defaults(config_); }
+    double periodSeconds() const override;
+    bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const override;
+    int32_t applyLiveTiming(const CameraSettings& next) override;            // wakes the frame thread
+    uint32_t supportedPixelFormats() const override;
+    bool offersPixelFormat(uint32_t flag) const override;
+    const CameraConfig& sensorConfig() const override { return config_; }
+    int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const override;
+    bool offersMetadata() const override { return config_.metadata; }
+    bool offersTimestamp() const override { return config_.timestamp; }
+    uint16_t maxTimestampMode() const override;
+    bool offersTriggerMode(uint16_t mode) const override;
+
     // Reads an optional on/off setting; not supported when the camera lacks it.
     int32_t readSwitch(bool supported, uint16_t CameraSettings::*field, uint16_t* mode);
     // Writes an optional on/off setting (0 or 1); then runs also(next) on the pending settings.
@@ -133,16 +120,8 @@ private:
     double readoutSeconds(const CameraSettings& s) const;
     // Exposure of the next image, ns (the pulse width in trigger mode 3). Caller holds mutex_.
     uint64_t liveExposureNs() const;
-    // Time from one image to the next at the armed setup and live timing. Caller holds mutex_.
-    double periodSeconds() const;
-    // Arms s; caller holds mutex_.
-    int32_t armLocked();
     // Builds the recipe of the next image. Caller holds mutex_.
     FrameRecipe nextRecipe(uint32_t imageNumber);
-    // Whether a binning factor is allowed on an axis.
-    bool binningAllowed(uint16_t factor, uint16_t maximum) const;
-    // Supported pixel-format flags, ORed.
-    uint32_t supportedPixelFormats() const;
     // Body of the frame thread.
     void frameLoop();
     // Start time of the next image, or false while it must wait for a trigger. Caller holds mutex_.
@@ -155,21 +134,14 @@ private:
     const Clock::time_point openTime_;
     SceneRenderer renderer_;                      // guarded by mutex_ for prepare(); render() is const
 
-    std::mutex mutex_;                            // guards every member below up to sinkMutex_
+    // Guarded by mutex_ (of CameraDeviceBase) up to frameBuffer_:
     std::condition_variable wake_;                // frame thread waits here (with mutex_)
-    bool closed_ = false;
-    bool failed_ = false;                         // device stopped answering
     bool stop_ = false;                           // frame thread must end
-    CameraSettings settings_;                     // as set; delay and exposure also live during recording
-    std::shared_ptr<const FrameSetup> armed_;     // last armed setup
-    bool armedCurrent_ = false;                   // settings_ unchanged since arming
     bool descriptionChanged_ = false;             // status bit until the description is read
-    uint16_t transferMode_ = 1;
     uint16_t storageMode_ = VYK_STORAGE_RECORDER;
     uint16_t submode_ = VYK_RAM_SUBMODE_RING;
     uint16_t activeSegment_ = 1;
     CamRam ram_;
-    bool recording_ = false;
     Clock::time_point recordStart_;
     Clock::time_point nextAutoStart_;             // auto trigger: start of the next image
     Clock::time_point busyUntil_;                 // no new exposure before this
@@ -178,9 +150,6 @@ private:
     uint32_t imageCounter_ = 0;                   // images since recording was switched on
     uint64_t sceneIndex_ = 0;                     // images made since open
     uint64_t imagesMade_ = 0;                     // for failure injection
-
-    std::mutex sinkMutex_;                        // guards sink_; held while the sink runs
-    FrameSink sink_;
 
     SimFrame frameBuffer_;                        // frame thread only
     std::thread thread_;                          // the frame thread; joined by shutdown()

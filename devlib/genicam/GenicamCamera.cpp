@@ -14,7 +14,6 @@ namespace vyksim {
 
 namespace {
 
-constexpr uint16_t kTimeBaseCount = 3;
 // Buffers queued on the stream: about 64 MiB, between 4 and 32.
 constexpr size_t kStreamBytes = size_t(64) << 20;
 // The frame thread waits this long for a buffer before it looks at its stop flag again (us).
@@ -40,11 +39,6 @@ constexpr uint16_t kDepths[] = {8, 10, 12, 14, 16};
 uint32_t flagOfBits(uint16_t bits)
 {
     return CameraConfig::flagOfBits(bits);
-}
-
-bool isOnOff(uint16_t mode)
-{
-    return mode == 0 || mode == 1;
 }
 
 // Releases a GError on scope exit.
@@ -246,14 +240,23 @@ int32_t GenicamCamera::readCapabilities()
     c.maxBits = c.formats.back().bits;
     caps_ = c;
 
-    stampConfig_.serial = c.serial;
-    stampConfig_.name = c.name;
-    stampConfig_.interfaceType = c.interfaceType;
-    stampConfig_.width = c.sensorWidth;
-    stampConfig_.height = c.sensorHeight;
-    stampConfig_.bitDepth = c.maxBits;
-    stampConfig_.color = c.color;
-    stampConfig_.colorPattern = c.colorPattern;
+    sensorConfig_.serial = c.serial;
+    sensorConfig_.name = c.name;
+    sensorConfig_.interfaceType = c.interfaceType;
+    sensorConfig_.hwVersion = 0; // neither version is read from the camera
+    sensorConfig_.fwVersion = 0;
+    sensorConfig_.width = c.sensorWidth;
+    sensorConfig_.height = c.sensorHeight;
+    sensorConfig_.extWidth = c.sensorWidth; // no extended format
+    sensorConfig_.extHeight = c.sensorHeight;
+    sensorConfig_.bitDepth = c.maxBits;
+    sensorConfig_.color = c.color;
+    sensorConfig_.colorPattern = c.colorPattern;
+    sensorConfig_.maxBinHorz = c.maxBinHorz;
+    sensorConfig_.maxBinVert = c.maxBinVert;
+    sensorConfig_.binLinear = c.binLinear;
+    sensorConfig_.roiStepHorz = c.roiStepHorz;
+    sensorConfig_.roiStepVert = c.roiStepVert;
 
     // Defaults: the camera's own state at open, within what Rastel offers.
     CameraSettings d;
@@ -304,39 +307,6 @@ int32_t GenicamCamera::failure(GError* error)
     return code;
 }
 
-int32_t GenicamCamera::checkAlive() const
-{
-    if (closed_)
-        return VYK_ERR_INVALID_HANDLE;
-    return failed_ ? VYK_ERR_DEVICE_TIMEOUT : VYK_NOERROR;
-}
-
-template <typename Fn>
-int32_t GenicamCamera::query(Fn read)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    return VYK_FAILED(alive) ? alive : read();
-}
-
-template <typename Fn>
-int32_t GenicamCamera::change(Fn apply)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    CameraSettings next = settings_;
-    const int32_t result = apply(next);
-    if (VYK_FAILED(result))
-        return result;
-    settings_ = next;
-    armedCurrent_ = false;
-    return result;
-}
-
 const GenicamCamera::Format* GenicamCamera::formatOf(uint32_t flag) const
 {
     for (const Format& f : caps_.formats) {
@@ -351,59 +321,16 @@ const GenicamCamera::Format* GenicamCamera::formatOf(uint32_t flag) const
 int32_t GenicamCamera::description(VYK_Description& d)
 {
     return query([&] {
-        std::memset(&d, 0, sizeof d);
-        d.wSize = sizeof d;
-        d.wSensorTypeDESC = caps_.color ? VYK_SENSOR_COLOR : 0;
-        d.wMaxHorzResStdDESC = caps_.sensorWidth;
-        d.wMaxVertResStdDESC = caps_.sensorHeight;
-        d.wMaxHorzResExtDESC = caps_.sensorWidth;
-        d.wMaxVertResExtDESC = caps_.sensorHeight;
-        d.wDynResDESC = caps_.maxBits;
-        d.wMaxBinHorzDESC = caps_.maxBinHorz;
-        d.wBinHorzSteppingDESC = caps_.binLinear ? 1 : 0;
-        d.wMaxBinVertDESC = caps_.maxBinVert;
-        d.wBinVertSteppingDESC = caps_.binLinear ? 1 : 0;
-        d.wRoiHorStepsDESC = caps_.roiStepHorz;
-        d.wRoiVertStepsDESC = caps_.roiStepVert;
-        d.wNumADCsDESC = 1;
+        describeSensor(d);
         d.dwMinDelayDESC = 0;
         d.dwMaxDelayDESC = uint32_t(caps_.maxDelayUs / 1000.0);
         d.dwMinDelayStepDESC = kTimeStepNs;
         d.dwMinExposDESC = uint32_t(std::ceil(caps_.minExposureUs * 1000.0));
         d.dwMaxExposDESC = uint32_t(caps_.maxExposureUs / 1000.0);
         d.dwMinExposStepDESC = kTimeStepNs;
-        d.wColorPatternDESC = caps_.colorPattern;
         d.dwGeneralCapsDESC1 = VYK_CAPS1_NO_CAMRAM | VYK_CAPS1_NO_ACQUIRE_MODE | VYK_CAPS1_NO_EXTEXPCTRL
             | VYK_CAPS1_METADATA;
         d.dwGeneralCapsDESC2 = caps_.formats.size() >= 2 ? VYK_CAPS2_PIXEL_FORMAT : 0u;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::description2(VYK_Description2&)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::cameraType(VYK_CameraType& t)
-{
-    return query([&] {
-        std::memset(&t, 0, sizeof t);
-        t.wSize = sizeof t;
-        t.wInterfaceType = caps_.interfaceType;
-        t.dwSerialNumber = caps_.serial;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::name(char* out, uint16_t length)
-{
-    return query([&] {
-        if (caps_.name.size() + 1 > length) {
-            out[0] = '\0';
-            return VYK_ERR_WRONG_SIZE;
-        }
-        std::memcpy(out, caps_.name.c_str(), caps_.name.size() + 1);
         return VYK_NOERROR;
     });
 }
@@ -422,12 +349,7 @@ int32_t GenicamCamera::health(uint32_t* warnings, uint32_t* errors, uint32_t* st
         }
         if (error.error != nullptr && VYK_FAILED(failure(error.take())) && failed_)
             return VYK_ERR_DEVICE_TIMEOUT;
-        if (warnings != nullptr)
-            *warnings = 0;
-        if (errors != nullptr)
-            *errors = 0;
-        if (status != nullptr)
-            *status = 0;
+        reportHealth(warnings, errors, status, 0, 0, 0);
         return VYK_NOERROR;
     });
 }
@@ -537,33 +459,6 @@ int32_t GenicamCamera::armLocked()
     return VYK_NOERROR;
 }
 
-int32_t GenicamCamera::arm()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (recording_)
-        return VYK_ERR_RECORDING_RUNS;
-    return armLocked();
-}
-
-int32_t GenicamCamera::resetToDefaults()
-{
-    return change([&](CameraSettings& next) {
-        next = defaults_;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::transferMode(uint16_t* mode)
-{
-    return query([&] {
-        *mode = transferMode_;
-        return VYK_NOERROR;
-    });
-}
-
 int32_t GenicamCamera::setTransferMode(uint16_t mode)
 {
     return change([&](CameraSettings&) {
@@ -576,57 +471,19 @@ int32_t GenicamCamera::setTransferMode(uint16_t mode)
 
 // ---- Timing ----------------------------------------------------------------------
 
-int32_t GenicamCamera::delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase)
+bool GenicamCamera::timingAllowed(uint64_t delayNs, uint64_t exposureNs) const
 {
-    return query([&] {
-        *delay = settings_.delay;
-        *exposure = settings_.exposure;
-        *delayBase = settings_.delayBase;
-        *exposureBase = settings_.exposureBase;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const int32_t alive = checkAlive();
-    if (VYK_FAILED(alive))
-        return alive;
-    if (delayBase >= kTimeBaseCount || exposureBase >= kTimeBaseCount)
-        return VYK_ERR_INVALID_ARGUMENT;
-    const double exposureNs = double(CameraSettings::toNanoseconds(exposure, exposureBase));
-    const double delayNs = double(CameraSettings::toNanoseconds(delay, delayBase));
     // One step below the minimum is accepted (rounding of converted times) and taken as the minimum.
-    if (exposureNs + kTimeStepNs < caps_.minExposureUs * 1000.0 || exposureNs > caps_.maxExposureUs * 1000.0)
-        return VYK_ERR_INVALID_ARGUMENT;
-    if (delayNs > caps_.maxDelayUs * 1000.0)
-        return VYK_ERR_INVALID_ARGUMENT;
-    CameraSettings next = settings_;
-    next.delay = delay;
-    next.delayBase = delayBase;
-    next.exposure = exposure;
-    next.exposureBase = exposureBase;
-    if (recording_) {
-        // Acts from the next image on, as the camera takes exposure changes while it runs.
-        const int32_t written = writeTiming(next);
-        if (VYK_FAILED(written))
-            return written;
-    } else {
-        armedCurrent_ = false;
-    }
-    settings_ = next;
-    return VYK_NOERROR;
+    const double exposure = double(exposureNs);
+    if (exposure + kTimeStepNs < caps_.minExposureUs * 1000.0 || exposure > caps_.maxExposureUs * 1000.0)
+        return false;
+    return double(delayNs) <= caps_.maxDelayUs * 1000.0;
 }
 
-int32_t GenicamCamera::frameTime(uint32_t* secondsOut, uint32_t* nanoseconds)
+int32_t GenicamCamera::applyLiveTiming(const CameraSettings& next)
 {
-    return query([&] {
-        const double whole = std::floor(frameTimeS_);
-        *secondsOut = uint32_t(whole);
-        *nanoseconds = uint32_t(std::min(999999999.0, std::round((frameTimeS_ - whole) * 1e9)));
-        return VYK_NOERROR;
-    });
+    // Acts from the next image on, as the camera takes exposure changes while it runs.
+    return writeTiming(next);
 }
 
 int32_t GenicamCamera::pixelRate(uint32_t* rate)
@@ -645,63 +502,10 @@ int32_t GenicamCamera::setPixelRate(uint32_t rate)
 
 // ---- Geometry --------------------------------------------------------------------
 
-int32_t GenicamCamera::roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1)
+int32_t GenicamCamera::checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const
 {
-    return query([&] {
-        *x0 = settings_.roiX0;
-        *y0 = settings_.roiY0;
-        *x1 = settings_.roiX1;
-        *y1 = settings_.roiY1;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1)
-{
-    return change([&](CameraSettings& next) {
-        if (x0 < 1 || y0 < 1 || x0 > x1 || y0 > y1 || x1 > caps_.sensorWidth || y1 > caps_.sensorHeight)
-            return VYK_ERR_INVALID_ARGUMENT;
-        // Each axis: the start lies on the step grid and the size is a whole number of steps;
-        // without offsets (step 0) the region starts at the first pixel.
-        auto axisOk = [](uint16_t first, uint16_t last, uint16_t step) {
-            if (step == 0)
-                return first == 1;
-            return (first - 1u) % step == 0 && (uint32_t(last) - first + 1u) % step == 0;
-        };
-        if (!axisOk(x0, x1, caps_.roiStepHorz) || !axisOk(y0, y1, caps_.roiStepVert))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.roiX0 = x0;
-        next.roiY0 = y0;
-        next.roiX1 = x1;
-        next.roiY1 = y1;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::binning(uint16_t* horz, uint16_t* vert)
-{
-    return query([&] {
-        *horz = settings_.binHorz;
-        *vert = settings_.binVert;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setBinning(uint16_t horz, uint16_t vert)
-{
-    return change([&](CameraSettings& next) {
-        // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.
-        if ((horz & ~VYK_BINNING_FACTOR_MASK) != 0 || (vert & ~VYK_BINNING_FACTOR_MASK) != 0)
-            return VYK_ERR_NOT_SUPPORTED;
-        auto allowed = [&](uint16_t factor, uint16_t maximum) {
-            return factor >= 1 && factor <= maximum && (caps_.binLinear || (factor & (factor - 1)) == 0);
-        };
-        if (!allowed(horz, caps_.maxBinHorz) || !allowed(vert, caps_.maxBinVert))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.binHorz = horz;
-        next.binVert = vert;
-        return VYK_NOERROR;
-    });
+    // GenICam binning sums or averages as the camera is set up (BinningHorizontalMode): no mode nibble.
+    return modeHorz != 0 || modeVert != 0 ? VYK_ERR_NOT_SUPPORTED : VYK_NOERROR;
 }
 
 int32_t GenicamCamera::sensorFormat(uint16_t* format)
@@ -721,48 +525,17 @@ int32_t GenicamCamera::setSensorFormat(uint16_t format)
 
 // ---- Pixel values ------------------------------------------------------------------
 
-int32_t GenicamCamera::conversionFactor(uint16_t*)
+uint32_t GenicamCamera::supportedPixelFormats() const
 {
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
+    uint32_t flags = 0;
+    for (const Format& f : caps_.formats)
+        flags |= f.flag;
+    return flags;
 }
 
-int32_t GenicamCamera::setConversionFactor(uint16_t)
+bool GenicamCamera::offersPixelFormat(uint32_t flag) const
 {
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::pixelFormat(uint32_t* current, uint32_t* supported)
-{
-    return query([&] {
-        if (current != nullptr)
-            *current = settings_.pixelFormat;
-        if (supported != nullptr) {
-            *supported = 0;
-            for (const Format& f : caps_.formats)
-                *supported |= f.flag;
-        }
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setPixelFormat(uint32_t flag)
-{
-    return change([&](CameraSettings& next) {
-        if (formatOf(flag) == nullptr)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.pixelFormat = flag;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::noiseFilter(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setNoiseFilter(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
+    return formatOf(flag) != nullptr;
 }
 
 int32_t GenicamCamera::darkOffset(uint16_t* offset)
@@ -771,26 +544,6 @@ int32_t GenicamCamera::darkOffset(uint16_t* offset)
         *offset = 0; // GenICam cameras subtract their black level themselves
         return VYK_NOERROR;
     });
-}
-
-int32_t GenicamCamera::doubleImage(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setDoubleImage(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::altSensitivity(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAltSensitivity(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
 }
 
 int32_t GenicamCamera::colorSetting(uint16_t* setting)
@@ -816,71 +569,12 @@ int32_t GenicamCamera::colorMatrix(double* matrix)
 
 // ---- Attachments ---------------------------------------------------------------------
 
-int32_t GenicamCamera::timestampMode(uint16_t* mode)
-{
-    return query([&] {
-        *mode = settings_.timestampMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setTimestampMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        if (mode > VYK_TIMESTAMP_BINARY_ASCII)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.timestampMode = mode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version)
-{
-    return query([&] {
-        if (mode != nullptr)
-            *mode = settings_.metadataMode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version)
-{
-    return change([&](CameraSettings& next) {
-        if (!isOnOff(mode))
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.metadataMode = mode;
-        if (size != nullptr)
-            *size = VYK_METADATA_SIZE;
-        if (version != nullptr)
-            *version = VYK_METADATA_VERSION;
-        return VYK_NOERROR;
-    });
-}
-
 // ---- Trigger and acquire ---------------------------------------------------------------
 
-int32_t GenicamCamera::triggerMode(uint16_t* mode)
+bool GenicamCamera::offersTriggerMode(uint16_t mode) const
 {
-    return query([&] {
-        *mode = settings_.triggerMode;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::setTriggerMode(uint16_t mode)
-{
-    return change([&](CameraSettings& next) {
-        const bool offered = mode == VYK_TRIGGER_AUTO || (mode == VYK_TRIGGER_SOFTWARE && caps_.softwareTrigger)
-            || (mode == VYK_TRIGGER_EXTERNAL_START && !caps_.lineSource.empty());
-        if (!offered)
-            return VYK_ERR_INVALID_ARGUMENT;
-        next.triggerMode = mode;
-        return VYK_NOERROR;
-    });
+    return mode == VYK_TRIGGER_AUTO || (mode == VYK_TRIGGER_SOFTWARE && caps_.softwareTrigger)
+        || (mode == VYK_TRIGGER_EXTERNAL_START && !caps_.lineSource.empty());
 }
 
 int32_t GenicamCamera::forceTrigger(uint16_t* accepted)
@@ -907,35 +601,7 @@ int32_t GenicamCamera::forceTrigger(uint16_t* accepted)
     return VYK_NOERROR;
 }
 
-int32_t GenicamCamera::acquireMode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAcquireMode(uint16_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::acquireModeEx(uint16_t*, uint32_t*)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
-int32_t GenicamCamera::setAcquireModeEx(uint16_t, uint32_t)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; });
-}
-
 // ---- Recording -------------------------------------------------------------------------
-
-int32_t GenicamCamera::recordingState(uint16_t* state)
-{
-    return query([&] {
-        *state = recording_ ? 1 : 0;
-        return VYK_NOERROR;
-    });
-}
 
 int32_t GenicamCamera::setRecordingState(uint16_t state)
 {
@@ -1033,101 +699,7 @@ void GenicamCamera::releaseObject(GObjectRef<T>& object)
 
 // ---- Camera RAM: none ---------------------------------------------------------------------
 
-int32_t GenicamCamera::ramSize(VYK_RamSize&)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::segmentSizes(uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setSegmentSizes(const uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::activeSegment(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setActiveSegment(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::segmentImages(uint16_t, uint32_t*, uint32_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::storageMode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setStorageMode(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::recorderSubmode(uint16_t*)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::setRecorderSubmode(uint16_t)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::readCamRam(uint16_t, uint32_t, SimFrame&)
-{
-    return query([] { return VYK_ERR_NO_CAMERA_RAM; });
-}
-
-int32_t GenicamCamera::releaseOptionalResource()
-{
-    return query([] { return VYK_NOERROR; });
-}
-
 // ---- Frames ------------------------------------------------------------------------------
-
-int32_t GenicamCamera::setSink(FrameSink sink)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (closed_)
-            return VYK_ERR_INVALID_HANDLE;
-    }
-    FrameSink previous;
-    {
-        std::lock_guard<std::mutex> lock(sinkMutex_);
-        previous.swap(sink_);
-        sink_ = std::move(sink);
-    }
-    return VYK_NOERROR;
-}
-
-int32_t GenicamCamera::imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth)
-{
-    return query([&] {
-        if (width != nullptr)
-            *width = armed_->width;
-        if (height != nullptr)
-            *height = armed_->height;
-        if (bitDepth != nullptr)
-            *bitDepth = armed_->bitDepth;
-        return VYK_NOERROR;
-    });
-}
-
-int32_t GenicamCamera::renderFrame(SimFrame&)
-{
-    return query([] { return VYK_ERR_NOT_SUPPORTED; }); // a real camera makes images only when it records
-}
 
 void GenicamCamera::frameLoop()
 {
@@ -1246,7 +818,7 @@ void GenicamCamera::deliver(ArvBuffer* buffer)
         recipe.wallTimeUs = firstWallUs_ + int64_t(deviceNs - firstDeviceNs_) / 1000;
         if (setup->settings.timestampMode != VYK_TIMESTAMP_OFF)
             FrameStamp::stampPixels(recipe, frame_);
-        FrameStamp::attachBlocks(stampConfig_, recipe, frame_);
+        FrameStamp::attachBlocks(sensorConfig_, recipe, frame_);
         if (frame_.hasMetadata) {
             const int16_t celsius = temperature_;
             frame_.metadata[28] = uint8_t(celsius & 0xFF);

@@ -3,7 +3,7 @@
 #define VYKSIM_GENICAM_CAMERA_H
 
 #include "CameraConfig.h"
-#include "CameraDevice.h"
+#include "CameraDeviceBase.h"
 #include "CameraSettings.h"
 #include "FrameSetup.h"
 #include "GenicamIds.h"
@@ -28,7 +28,7 @@ namespace vyksim {
 // Locks: mutex_ guards the Aravis camera (its feature tree is not thread-safe) and every
 // setting; sinkMutex_ guards the sink. The frame thread never waits for mutex_ (it only
 // tries it), so the owner may join it while holding mutex_.
-class GenicamCamera : public CameraDevice {
+class GenicamCamera : public CameraDeviceBase {
 public:
     // Opens the device named by id, writes its start-up features and reads its capabilities.
     // Null with result set to the failure when it cannot be opened.
@@ -48,68 +48,21 @@ public:
     // The entry of the list this camera was opened from.
     const GenicamId& id() const { return id_; }
 
+    // No camera RAM, acquire modes, conversion factors, noise filter, double image or
+    // alternative sensitivity: those operations keep the refusals of CameraDeviceBase, and so
+    // does renderFrame(), as a real camera makes images only while it records.
     int32_t description(VYK_Description& out) override;
-    int32_t description2(VYK_Description2& out) override;
-    int32_t cameraType(VYK_CameraType& out) override;
-    int32_t name(char* out, uint16_t length) override;
     int32_t health(uint32_t* warnings, uint32_t* errors, uint32_t* status) override;
-    int32_t arm() override;
-    int32_t resetToDefaults() override;
-    int32_t transferMode(uint16_t* mode) override;
     int32_t setTransferMode(uint16_t mode) override;
-    int32_t delayExposure(uint32_t* delay, uint32_t* exposure, uint16_t* delayBase, uint16_t* exposureBase) override;
-    int32_t setDelayExposure(uint32_t delay, uint32_t exposure, uint16_t delayBase, uint16_t exposureBase) override;
-    int32_t frameTime(uint32_t* seconds, uint32_t* nanoseconds) override;
     int32_t pixelRate(uint32_t* rate) override;
     int32_t setPixelRate(uint32_t rate) override;
-    int32_t roi(uint16_t* x0, uint16_t* y0, uint16_t* x1, uint16_t* y1) override;
-    int32_t setRoi(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) override;
-    int32_t binning(uint16_t* horz, uint16_t* vert) override;
-    int32_t setBinning(uint16_t horz, uint16_t vert) override;
     int32_t sensorFormat(uint16_t* format) override;
     int32_t setSensorFormat(uint16_t format) override;
-    int32_t conversionFactor(uint16_t* factor) override;
-    int32_t setConversionFactor(uint16_t factor) override;
-    int32_t pixelFormat(uint32_t* current, uint32_t* supported) override;
-    int32_t setPixelFormat(uint32_t flag) override;
-    int32_t noiseFilter(uint16_t* mode) override;
-    int32_t setNoiseFilter(uint16_t mode) override;
     int32_t darkOffset(uint16_t* offset) override;
-    int32_t doubleImage(uint16_t* mode) override;
-    int32_t setDoubleImage(uint16_t mode) override;
-    int32_t altSensitivity(uint16_t* mode) override;
-    int32_t setAltSensitivity(uint16_t mode) override;
     int32_t colorSetting(uint16_t* setting) override;
     int32_t colorMatrix(double* matrix) override;
-    int32_t timestampMode(uint16_t* mode) override;
-    int32_t setTimestampMode(uint16_t mode) override;
-    int32_t metadataMode(uint16_t* mode, uint16_t* size, uint16_t* version) override;
-    int32_t setMetadataMode(uint16_t mode, uint16_t* size, uint16_t* version) override;
-    int32_t triggerMode(uint16_t* mode) override;
-    int32_t setTriggerMode(uint16_t mode) override;
     int32_t forceTrigger(uint16_t* accepted) override;
-    int32_t acquireMode(uint16_t* mode) override;
-    int32_t setAcquireMode(uint16_t mode) override;
-    int32_t acquireModeEx(uint16_t* mode, uint32_t* number) override;
-    int32_t setAcquireModeEx(uint16_t mode, uint32_t number) override;
-    int32_t recordingState(uint16_t* state) override;
     int32_t setRecordingState(uint16_t state) override;
-    int32_t ramSize(VYK_RamSize& out) override;
-    int32_t segmentSizes(uint32_t* sizes) override;
-    int32_t setSegmentSizes(const uint32_t* sizes) override;
-    int32_t activeSegment(uint16_t* segment) override;
-    int32_t setActiveSegment(uint16_t segment) override;
-    int32_t segmentImages(uint16_t segment, uint32_t* valid, uint32_t* maximum) override;
-    int32_t storageMode(uint16_t* mode) override;
-    int32_t setStorageMode(uint16_t mode) override;
-    int32_t recorderSubmode(uint16_t* mode) override;
-    int32_t setRecorderSubmode(uint16_t mode) override;
-    int32_t releaseOptionalResource() override;
-
-    int32_t setSink(FrameSink sink) override;
-    int32_t readCamRam(uint16_t segment, uint32_t index, SimFrame& out) override;
-    int32_t imageFormat(uint32_t* width, uint32_t* height, uint16_t* bitDepth) override;
-    int32_t renderFrame(SimFrame& out) override;
     int32_t streamCounts(uint64_t* completed, uint64_t* incomplete, uint64_t* underruns) override;
 
 private:
@@ -162,18 +115,26 @@ private:
     std::string featureName(const char* standard, const char* fallback = nullptr);
     // Result code of a failed Aravis call; a lost link marks the camera failed. Frees error.
     int32_t failure(GError* error);
-    // Fails when closed or when the device stopped answering.
-    int32_t checkAlive() const;
-    // Locks, checks liveness and runs read(); for queries.
-    template <typename Fn> int32_t query(Fn read);
-    // Locks, checks liveness, refuses while recording, runs apply() on a copy and disarms on success.
-    template <typename Fn> int32_t change(Fn apply);
     // The offered format with a flag, or null.
     const Format* formatOf(uint32_t flag) const;
     // Checks settings against the binned sensor and the limits; VYK_NOERROR when they can be armed.
     int32_t validateForArm(const CameraSettings& s) const;
-    // Writes the settings to the camera and reads back the image geometry. Caller holds mutex_.
-    int32_t armLocked();
+    // What CameraDeviceBase asks of a device (see there), answered from caps_.
+    // armLocked() writes the settings to the camera and reads back the image geometry.
+    int32_t armLocked() override;
+    CameraSettings defaultSettings() const override { return defaults_; }
+    double periodSeconds() const override { return frameTimeS_; }
+    bool timingAllowed(uint64_t delayNs, uint64_t exposureNs) const override;
+    int32_t applyLiveTiming(const CameraSettings& next) override;            // writeTiming()
+    uint32_t supportedPixelFormats() const override;
+    bool offersPixelFormat(uint32_t flag) const override;
+    const CameraConfig& sensorConfig() const override { return sensorConfig_; }
+    int32_t checkBinningMode(uint16_t modeHorz, uint16_t modeVert) const override;
+    bool offersMetadata() const override { return true; }     // the metadata block is made here
+    bool offersTimestamp() const override { return true; }    // time stamps are written into the pixels here
+    uint16_t maxTimestampMode() const override { return VYK_TIMESTAMP_BINARY_ASCII; }
+    bool offersTriggerMode(uint16_t mode) const override;
+
     // Writes exposure and delay. Caller holds mutex_.
     int32_t writeTiming(const CameraSettings& s);
     // Writes the trigger mode. Caller holds mutex_.
@@ -201,27 +162,19 @@ private:
     const GenicamId id_;
     const uint16_t number_;
     Capabilities caps_;                           // fixed after open
-    CameraConfig stampConfig_;                    // identity fields used for the metadata block; fixed after open
+    // Identity and sensor fields of caps_ as a configuration, for the metadata block and the
+    // description record; fixed after open.
+    CameraConfig sensorConfig_;
 
-    std::mutex mutex_;                            // guards camera_ and every member below up to sinkMutex_
+    // Guarded by mutex_ (of CameraDeviceBase) up to stopThread_:
     GObjectRef<ArvCamera> camera_;
     unsigned long controlLostHandler_ = 0;        // signal connection on the device
-    bool closed_ = false;
-    std::atomic<bool> failed_{false};             // the device stopped answering; set from any thread
     CameraSettings defaults_;                     // the camera's own state at open
-    CameraSettings settings_;                     // as set
-    std::shared_ptr<const FrameSetup> armed_;     // last armed setup
-    bool armedCurrent_ = false;                   // settings_ unchanged since arming
     std::atomic<double> frameTimeS_{0.0};         // seconds from one image to the next; also read by the frame thread
-    uint16_t transferMode_ = 1;
-    bool recording_ = false;
     GObjectRef<ArvStream> stream_;                // exists while recording
     std::thread thread_;                          // the frame thread; joined by stopFrames()
     Clock::time_point triggerSentAt_;             // last accepted software trigger
     std::atomic<bool> triggerPending_{false};     // software trigger accepted, its image not arrived
-
-    std::mutex sinkMutex_;                        // guards sink_; held while the sink runs
-    FrameSink sink_;
 
     std::atomic<bool> stopThread_{false};         // the frame thread must end
     std::atomic<int16_t> temperature_{0};         // last read device temperature, degrees Celsius
