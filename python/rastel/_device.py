@@ -35,6 +35,20 @@ class RemoteDevice:
         """Server port of this device."""
         return self._transport.port
 
+    def get_description(self):
+        """The fixed capabilities, a dict (keys as the server sends them, e.g. "max_width" of a
+        camera, "wavelengths" of a light source)."""
+        return self._transport.query("/v1/getDescription")
+
+    def get_configuration(self):
+        """The current settings, a dict (a camera's "exposure_time_s", "roi", ...; a light
+        source's "intensities" and "on_states", one entry per channel)."""
+        return self._transport.query("/v1/getConfiguration")
+
+    def set_configuration(self, configuration):
+        """Applies a whole settings dict as get_configuration returns it."""
+        self._transport.setting("/v1/setConfiguration", configuration)
+
     def _opened(self):
         """Checks the device once, so a wrong address or token fails at construction."""
 

@@ -38,19 +38,7 @@ class Camera(RemoteDevice):
         """The serial number."""
         return int(self._transport.query("/v1/getSerial"))
 
-    def get_description(self):
-        """The fixed capabilities, a dict (keys as the server sends them, e.g. "max_width")."""
-        return self._transport.query("/v1/getDescription")
-
     # ---- settings ----
-    def get_configuration(self):
-        """The current settings, a dict (e.g. "exposure_time_s", "roi", "binning", "trigger_mode")."""
-        return self._transport.query("/v1/getConfiguration")
-
-    def set_configuration(self, configuration):
-        """Applies a whole settings dict as get_configuration returns it."""
-        self._transport.setting("/v1/setConfiguration", configuration)
-
     def default_configuration(self):
         """Resets the camera to its defaults."""
         self._transport.setting("/v1/defaultConfiguration", None)

@@ -16,18 +16,6 @@ class LightSource(RemoteDevice):
     def _before_release(self):
         self.switch_off()
 
-    def get_description(self):
-        """Serial, name, type, wavelengths and intensity limits per channel, a dict."""
-        return self._transport.query("/v1/getDescription")
-
-    def get_configuration(self):
-        """{"intensities": [...], "on_states": [...]}, one entry per channel."""
-        return self._transport.query("/v1/getConfiguration")
-
-    def set_configuration(self, configuration):
-        """Applies intensities and on states for every channel."""
-        self._transport.setting("/v1/setConfiguration", configuration)
-
     def channel_count(self):
         """Number of channels."""
         return self._channels
