@@ -554,10 +554,11 @@ void CameraAcquisition::logFailure(const char* errorText, const std::exception& 
 
 void CameraAcquisition::endWithError(const char* errorText, const std::exception& error) {
   logFailure(errorText, error);
-  emit camError(_serial, true);
   _running = false;
+  // Closed before the error is told, so whoever handles it finds the run's queues closed.
   viewQueues().deactivate(_serial);
   histogramQueues().deactivate(_serial);
+  emit camError(_serial, true);
 }
 
 // ---- single images, trigger, counts ------------------------------------------------------
