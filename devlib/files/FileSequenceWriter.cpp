@@ -307,12 +307,18 @@ bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_
         return false;
     QueuedFrame frame;
     frame.arrival = FrameClock::now();
-    if (!admit(frame, false))
+    if (!admit(frame, true))
         return false;
-    frame.pixels = std::move(pixels);
+    // The caller's buffer goes to the writer and a written frame's buffer, when one waits,
+    // comes back in its place: buffers are then released by the producer, never by the
+    // writer between two writes (freeing a frame's pages costs about as much as writing them).
+    std::swap(frame.pixels, pixels);
     if (enqueue(frame, metadata, timestamp))
         return true;
-    pixels = std::move(frame.pixels); // refused: the caller keeps its frame
+    std::swap(frame.pixels, pixels); // refused: the caller keeps its frame
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!frame.pixels.empty())
+        spare_.push_back(std::move(frame.pixels));
     return false;
 }
 
@@ -340,8 +346,10 @@ void FileSequenceWriter::Impl::run()
                 setError(VYK_ERR_FILE_IO);
             }
         }
+        // Every push takes a spare when one waits, so the spares stay within the buffer's
+        // size; a buffer beyond it (only before the first spare came back) is freed here.
         std::lock_guard<std::mutex> lock(mutex_);
-        if (spare_.size() < capacity) // frames handed over by move never take spares back
+        if (spare_.size() < capacity)
             spare_.push_back(std::move(frame.pixels));
     }
     if (!closeFiles())

@@ -81,7 +81,8 @@ public:
 
     // The same, taking over a frame the caller already copied (width*height values;
     // another size is refused like null pixels), so the pixels are not copied again.
-    // pixels is left untouched when the frame is refused.
+    // On success pixels holds the buffer of a written frame (contents undefined) or is
+    // empty: the caller reuses or frees it on its own thread. Left untouched when refused.
     bool push(std::vector<uint16_t>&& pixels, const uint8_t* metadata, const uint8_t* timestamp);
 
     // Writes every queued frame, closes the files and joins the writer thread. Idempotent.

@@ -224,6 +224,35 @@ TEST(FileSequenceWriterTiff, FramesHandedOverByMove)
         EXPECT_EQ(vyktest::words(pages[i].bytes), frames[i]);
 }
 
+TEST(FileSequenceWriterTiff, BuffersComingBackFromMovedFramesAreFreeToOverwrite)
+{
+    // The producer refills every buffer it gets back at once: a buffer handed back while its
+    // frame still waited for the disk would put the wrong pixels into the file.
+    TempDir dir;
+    const std::string path = dir.file("recycled.tif");
+    constexpr uint32_t kFrames = 12;
+    FileSequenceWriter writer(FileKind::MultiTiff, path, format12(), kFrames, 2);
+    std::vector<std::vector<uint16_t>> expected;
+    std::vector<uint16_t> buffer;
+    uint32_t recycled = 0;
+    for (uint32_t i = 0; i < kFrames; ++i) {
+        expected.push_back(makeFrame(kWidth, kHeight, 300 + i, 12));
+        if (buffer.empty())
+            buffer.resize(expected.back().size());
+        std::copy(expected.back().begin(), expected.back().end(), buffer.begin());
+        while (!writer.push(std::move(buffer), nullptr, nullptr))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the two-frame buffer is full
+        recycled += buffer.empty() ? 0 : 1;
+        std::fill(buffer.begin(), buffer.end(), uint16_t(0xFFF));
+    }
+    writer.finish();
+    EXPECT_GT(recycled, 0u);
+    const auto pages = vyktest::readTiff(path);
+    ASSERT_EQ(pages.size(), kFrames);
+    for (size_t i = 0; i < kFrames; ++i)
+        EXPECT_EQ(vyktest::words(pages[i].bytes), expected[i]) << "page " << i;
+}
+
 TEST(FileSequenceWriterTiff, BigTiffChosenWhenEstimatePassesThreshold)
 {
     // Estimated size: 16 + count * (frame bytes + page overhead).
