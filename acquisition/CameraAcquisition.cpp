@@ -465,16 +465,26 @@ void CameraAcquisition::fetch(Run& run, int64_t index) {
          [&] { run.camera->image(run.image, static_cast<uint64_t>(index), run.settings.dataFormat); });
 }
 
-void CameraAcquisition::deliver(Run& run, const vyk::Image& image, bool toBothSets) {
-  const vyk::Image* shown = &image;
+void CameraAcquisition::deliver(Run& run, vyk::Image& image, bool toBothSets) {
+  vyk::Image* shown = &image;
   std::optional<vyk::Image> frame;
   if (run.lineMode) {
     frame = run.assembler.feed(image, static_cast<uint32_t>(run.settings.linesPerImage));
     if (!frame) return;  // only complete frames travel
     shown = &*frame;
   }
-  if (toBothSets || _toView) viewQueues().push(_serial, *shown);
-  if (toBothSets || _toHistogram) histogramQueues().push(_serial, *shown);
+  const bool toView = toBothSets || _toView;
+  const bool toHistogram = toBothSets || _toHistogram;
+  // The image moves into the last queue it goes to, which hands back a spare image whose
+  // buffers the next fetch fills: a frame is copied only when both sets take it.
+  if (toView) {
+    if (toHistogram) {
+      viewQueues().push(_serial, static_cast<const vyk::Image&>(*shown));
+    } else {
+      viewQueues().push(_serial, std::move(*shown));
+    }
+  }
+  if (toHistogram) histogramQueues().push(_serial, std::move(*shown));
 }
 
 bool CameraAcquisition::waitUntilRecorded(Run& run, int64_t index) {

@@ -137,8 +137,9 @@ class CameraAcquisition : public QObject {
   void fetch(Run& run, int64_t index);
   /// Delivers run.image unless it is the image this run delivered last.
   void deliverOnce(Run& run, bool toBothSets);
-  /// Hands image (or, in line mode, a completed frame) to the queue sets.
-  void deliver(Run& run, const vyk::Image& image, bool toBothSets);
+  /// Hands image (or, in line mode, a completed frame) to the queue sets. Outside line mode
+  /// image is moved out and left holding a spare image for the next fetch, or nothing.
+  void deliver(Run& run, vyk::Image& image, bool toBothSets);
   /// Waits until image index is recorded; false when stopped or the recording ended first.
   bool waitUntilRecorded(Run& run, int64_t index);
   /// Polls arrived (1 ms apart) until it holds; false when stopped or the recording ended first.

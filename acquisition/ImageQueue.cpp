@@ -2,20 +2,44 @@
 
 ImageQueue::ImageQueue(uint64_t capacity) : _capacity(capacity) {}
 
-void ImageQueue::push(const vyk::Image& image) {
+void ImageQueue::push(const vyk::Image& image) { append(vyk::Image(image), nullptr); }
+
+void ImageQueue::push(vyk::Image&& image) { append(std::move(image), &image); }
+
+void ImageQueue::append(vyk::Image&& image, vyk::Image* spare) {
   bool dropped = false;
   {
     std::lock_guard<std::mutex> lock(_mutex);
     // At most one drop per push: after a capacity decrease the count shrinks only as
     // consumers take images.
     dropped = _items.size() >= _capacity && !_items.empty();
-    if (dropped) _items.pop_front();
+    if (dropped) {
+      if (_spares.size() < kMaxSpares) _spares.push_back(std::move(_items.front()));
+      _items.pop_front();
+    }
     _active.store(true);
-    _items.push_back(image);
+    _items.push_back(std::move(image));
+    if (spare != nullptr) {
+      *spare = vyk::Image();
+      if (!_spares.empty()) {
+        *spare = std::move(_spares.back());
+        _spares.pop_back();
+      }
+    }
   }
   // The semaphore counts waiting images (and deactivations): the dropped image's release
   // stands for the new one, so a consumer never wakes for an image that is not there.
   if (!dropped) _available.release();
+}
+
+void ImageQueue::recycle(vyk::Image&& image) {
+  vyk::Image unused;  // freed outside the lock
+  std::lock_guard<std::mutex> lock(_mutex);
+  if (_active.load() && _spares.size() < kMaxSpares) {
+    _spares.push_back(std::move(image));
+  } else {
+    unused = std::move(image);
+  }
 }
 
 std::optional<vyk::Image> ImageQueue::takeFront(bool woken) {
@@ -70,6 +94,7 @@ void ImageQueue::deactivate() {
     std::lock_guard<std::mutex> lock(_mutex);
     _active.store(false);
     _items.clear();
+    _spares.clear();
   }
   // The discarded images' releases go with them; one release wakes the waiting consumer.
   while (_available.tryAcquire()) {

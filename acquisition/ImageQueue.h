@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "acquisition/CountingSemaphore.h"
 #include "camera/Image.h"
@@ -19,8 +20,17 @@ class ImageQueue {
   /// An empty, active queue that holds at most capacity images before a push.
   explicit ImageQueue(uint64_t capacity);
 
+  /// Spare images a queue keeps at most for producers to fill again.
+  static constexpr std::size_t kMaxSpares = 2;
+
   /// Drops the oldest image when capacity are waiting, re-activates, appends a copy of image.
   void push(const vyk::Image& image);
+  /// The same, moving image in; image then holds a spare (an image dropped or recycled
+  /// earlier, whose buffers the producer's next fetch fills without allocating) or is empty.
+  void push(vyk::Image&& image);
+  /// Takes back an image its consumer is done with, as a spare for push; beyond kMaxSpares
+  /// and while the queue is inactive it is freed instead.
+  void recycle(vyk::Image&& image);
   /// The oldest image, or nothing when the queue is or becomes inactive (or timeout passes).
   /// Without timeout it sleeps until an image arrives or the queue is deactivated.
   std::optional<vyk::Image> pop(std::optional<std::chrono::milliseconds> timeout);
@@ -31,7 +41,7 @@ class ImageQueue {
   std::optional<vyk::Image> waitPop(std::chrono::milliseconds timeout);
   /// Replaces the capacity (0 is ignored); images already waiting stay.
   void setCapacity(uint64_t capacity);
-  /// Clears active and discards every waiting image; wakes a consumer waiting with a timeout.
+  /// Clears active and discards every waiting image and spare; wakes a consumer waiting with a timeout.
   void deactivate();
   /// True while the queue is active.
   bool isActive() const { return _active.load(); }
@@ -44,9 +54,12 @@ class ImageQueue {
   /// Takes the oldest image out, if there is one; woken tells whether the caller has taken
   /// a release of _available for it already.
   std::optional<vyk::Image> takeFront(bool woken);
+  /// Appends image (dropping the oldest when full) and, with spare, hands a spare back in it.
+  void append(vyk::Image&& image, vyk::Image* spare);
 
   mutable std::mutex _mutex;        // guards _items and _capacity
   std::deque<vyk::Image> _items;    // guarded by _mutex; oldest at the front
+  std::vector<vyk::Image> _spares;  // guarded by _mutex; at most kMaxSpares, for push to hand back
   uint64_t _capacity;               // guarded by _mutex; most images a push leaves before adding
   CountingSemaphore _available;     // one release per waiting image and per deactivation; wakes consumers
   std::atomic<bool> _active{true};  // read outside _mutex by pop

@@ -20,6 +20,12 @@ ImageQueue* ImageQueueSet::find(DWORD serial) {
 
 void ImageQueueSet::push(DWORD serial, const vyk::Image& image) { findOrCreate(serial).push(image); }
 
+void ImageQueueSet::push(DWORD serial, vyk::Image&& image) { findOrCreate(serial).push(std::move(image)); }
+
+void ImageQueueSet::recycle(DWORD serial, vyk::Image&& image) {
+  if (ImageQueue* queue = find(serial)) queue->recycle(std::move(image));
+}
+
 std::optional<vyk::Image> ImageQueueSet::pop(DWORD serial, std::optional<std::chrono::milliseconds> timeout) {
   return findOrCreate(serial).pop(timeout);
 }

@@ -29,6 +29,11 @@ class ImageQueueSet {
 
   /// Adds a copy of image to serial's queue (created if missing), dropping its oldest when full.
   void push(DWORD serial, const vyk::Image& image);
+  /// The same, moving image in and handing a spare back in it; see ImageQueue::push.
+  void push(DWORD serial, vyk::Image&& image);
+  /// Gives serial's queue an image its consumer is done with (see ImageQueue::recycle);
+  /// freed when the queue does not exist (it is not created).
+  void recycle(DWORD serial, vyk::Image&& image);
   /// The oldest image of serial's queue (created if missing); see ImageQueue::pop.
   std::optional<vyk::Image> pop(DWORD serial,
                                 std::optional<std::chrono::milliseconds> timeout = std::nullopt);

@@ -575,9 +575,10 @@ void MainWindow::connectCamera(DWORD serial, CameraAcquisition* acquisition)
     if (lumraControl_)
         connect(acquisition, &CameraAcquisition::recordingDone, lumraControl_, &LumraControl::onRecordingDone, unique);
     connect(acquisition, &CameraAcquisition::camError, this, &MainWindow::onCameraError, unique);
-    if (recordCommands_)
+    if (recordCommands_) {
         connect(acquisition, &CameraAcquisition::recordingFailed, recordCommands_, &RecordCommands::onRecordingFailed, unique);
         connect(acquisition, &CameraAcquisition::imagesLost, recordCommands_, &RecordCommands::onImagesLost, unique);
+    }
     if (histogram_)
         connect(histogram_, &HistogramWidget::visibilityChanged, acquisition, &CameraAcquisition::onHistVisibleChanged, unique);
 

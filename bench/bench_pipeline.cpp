@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <QCoreApplication>
@@ -83,11 +84,12 @@ double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& p
   std::thread consumer([&] {
     uint32_t last = 0xFFFFFFFFu;
     while (consuming) {
-      const auto image = viewQueues().pop(kSerial, std::chrono::milliseconds(100));
+      std::optional<vyk::Image> image = viewQueues().pop(kSerial, std::chrono::milliseconds(100));
       if (!image) continue;
       ++pops;
       if (image->recorderImageNumber() != last) ++frames;
       last = image->recorderImageNumber();
+      viewQueues().recycle(kSerial, std::move(*image));  // done with it, as the image view is
     }
   });
   acquisition.startCameraThread();

@@ -951,15 +951,20 @@ void Camera::image(Image& target, const Roi& roi, uint64_t index, DataFormat for
   target.setFormat(format);
   uint8_t* metadata = nullptr;
   uint8_t* timestamp = nullptr;
+  // A reused target may carry the blocks of an image of another recording.
   if (s.metadataOn) {
     if (!target.metadata()) target.setMetadata(ImageMetadata{});
     target.metadata()->wSize = sizeof(ImageMetadata);
     metadata = reinterpret_cast<uint8_t*>(&*target.metadata());
+  } else {
+    target.clearMetadata();
   }
   if (s.timestampOn) {
     if (!target.timestamp()) target.setTimestamp(ImageTimestamp{});
     target.timestamp()->wSize = sizeof(ImageTimestamp);
     timestamp = reinterpret_cast<uint8_t*>(&*target.timestamp());
+  } else {
+    target.clearTimestamp();
   }
 
   // A 64-bit index of -1 cut to 32 bits is the recorder's "newest image".

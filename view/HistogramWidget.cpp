@@ -303,6 +303,7 @@ void HistogramWidget::histogramLoop(Camera* camera)
         if (!image)
             continue;
         HistogramCounts counts = countHistogram(*image, static_cast<unsigned>(camera->bitDepth.load()));
+        queues_.recycle(camera->serial, std::move(*image)); // its buffers serve the next fetch
         {
             const std::lock_guard<std::mutex> lock(countsMutex_);
             camera->counts = std::move(counts);

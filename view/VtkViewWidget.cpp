@@ -364,9 +364,16 @@ void VtkViewWidget::pollImages()
         std::optional<vyk::Image> image = viewQueues().waitPop(serial_.load(), kPopTimeout);
         if (!image)
             continue;
+        // When the view and its statistics no longer hold the image, its buffers go back to
+        // the queue for the acquisition's next fetch, which then allocates nothing.
+        const DWORD from = serial_.load();
+        std::shared_ptr<const vyk::Image> shared(new vyk::Image(std::move(*image)), [from](vyk::Image* done) {
+            viewQueues().recycle(from, std::move(*done));
+            delete done;
+        });
         {
             std::lock_guard<std::mutex> lock(imageMutex_);
-            pending_ = std::make_shared<const vyk::Image>(std::move(*image));
+            pending_ = std::move(shared);
         }
         busy_.store(true);
         QMetaObject::invokeMethod(

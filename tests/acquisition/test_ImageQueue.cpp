@@ -56,6 +56,49 @@ TEST(ImageQueueSet, PushStoresADeepCopy) {
   EXPECT_EQ(popped->rawData16()[0], 9);
 }
 
+TEST(ImageQueueSet, MovedPushesHandBackTheBuffersOfRecycledAndDroppedImages) {
+  ImageQueueSet set;
+  set.setCapacity(3, 1);
+  vyk::Image produced = tagged(1);
+  set.push(3, std::move(produced));
+  EXPECT_EQ(vyk::elementCount(produced.raw()), 0u);  // no spare yet: nothing comes back
+  // A consumer done with an image gives it back; the next moved push returns its buffer.
+  std::optional<vyk::Image> consumed = set.pop(3, 0ms);
+  ASSERT_TRUE(consumed);
+  const uint16_t* buffer = consumed->rawData16().data();
+  set.recycle(3, std::move(*consumed));
+  produced = tagged(2);
+  set.push(3, std::move(produced));
+  ASSERT_EQ(vyk::elementCount(produced.raw()), 2u);
+  EXPECT_EQ(produced.rawData16().data(), buffer);
+  // The image a full queue drops comes back too, and the queue keeps the newest one.
+  produced = tagged(3);
+  set.push(3, std::move(produced));
+  EXPECT_EQ(produced.recorderImageNumber(), 2u);
+  EXPECT_EQ(drain(set, 3), (std::vector<uint32_t>{3}));
+}
+
+TEST(ImageQueueSet, SparesAreBoundedAndFreedByADeactivation) {
+  ImageQueueSet set;
+  set.push(4, tagged(1));  // creates the queue
+  for (uint32_t i = 0; i < ImageQueue::kMaxSpares + 2; ++i) set.recycle(4, tagged(10 + i));
+  std::vector<uint32_t> handedBack;
+  for (uint32_t i = 0; i < ImageQueue::kMaxSpares + 1; ++i) {
+    vyk::Image produced = tagged(20 + i);
+    set.push(4, std::move(produced));
+    handedBack.push_back(produced.recorderImageNumber());
+  }
+  EXPECT_EQ(handedBack, (std::vector<uint32_t>{11, 10, 0}));
+  set.recycle(4, tagged(30));
+  set.deactivate(4);
+  set.recycle(4, tagged(31));  // an inactive queue keeps nothing
+  vyk::Image produced = tagged(40);
+  set.push(4, std::move(produced));
+  EXPECT_EQ(vyk::elementCount(produced.raw()), 0u);
+  set.recycle(99, tagged(50));  // an unknown serial: freed, no queue made
+  EXPECT_FALSE(set.isActive(99));
+}
+
 TEST(ImageQueueSet, LoweringTheCapacityDropsOnlyOnePerPush) {
   ImageQueueSet set;
   set.setCapacity(7, 10);
