@@ -32,7 +32,7 @@ constexpr uint32_t kRecordFrames = 1000; // memory recording length
 constexpr uint32_t kRingImages = 32;     // ring buffer of the memory recording
 constexpr uint32_t kFileFrames = 48;     // frames per file throughput figure
 constexpr double kRenderSeconds = 3.0;   // time spent measuring the render rate
-constexpr int kWriteRounds = 4;          // timed rounds of the file writing figures
+constexpr int kWriteRounds = 6;          // timed rounds of the file writing figures
 
 double secondsSince(Clock::time_point start)
 {

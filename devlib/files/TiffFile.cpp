@@ -49,9 +49,9 @@ struct DirectoryLayout {
 }  // namespace
 
 TiffFile::TiffFile(const std::string& path, bool bigTiff)
-    : path_(path), bigTiff_(bigTiff)
+    : path_(path), bigTiff_(bigTiff), channel_(std::make_unique<TiffWriteChannel>(path))
 {
-    tiff_ = TIFFOpen(path.c_str(), bigTiff ? "w8" : "w");
+    tiff_ = channel_->openTiff(path, bigTiff ? "w8" : "w");
 }
 
 TiffFile::~TiffFile()
@@ -118,6 +118,7 @@ bool TiffFile::close()
     const bool flushed = TIFFFlush(tiff_) != 0;
     TIFFClose(tiff_);
     tiff_ = nullptr;
+    failed_ = failed_ || !channel_->ok(); // the last gathered bytes reach the file at the close
     if (failed_)
         endChainAfterGoodPages();
     return flushed && !failed_;

@@ -4,9 +4,10 @@
 #define VYK_TIFF_FILE_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-typedef struct tiff TIFF;
+#include "TiffWriteChannel.h"
 
 namespace vyksim {
 
@@ -63,6 +64,7 @@ private:
 
     std::string path_;     // the file, reopened to end its chain after a failure
     bool bigTiff_ = false; // BigTIFF layout (64-bit offsets)
+    std::unique_ptr<TiffWriteChannel> channel_; // what tiff_ writes through; outlives it
     TIFF* tiff_ = nullptr; // null once closed
     bool failed_ = false;  // a page could not be written
     uint32_t pages_ = 0;   // pages written
