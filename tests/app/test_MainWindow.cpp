@@ -198,7 +198,7 @@ TEST_F(MainWindowTest, RescanKeepsColoursAndDoesNotDuplicateDeliveries)
     EXPECT_EQ(loggedCount(QStringLiteral("Camera selected:  \"Test camera 11\"")), 2);
 
     // The saved state is restored once the event loop runs.
-    QTRY_VERIFY(logged(QStringLiteral("Successfully restored last docking state")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logged(QStringLiteral("Successfully restored last docking state")); }, 5000));
 }
 
 TEST_F(MainWindowTest, RemoteModeWithoutServerFindsNoCamera)
@@ -556,7 +556,7 @@ TEST_F(MainWindowTest, RemoteCamerasFromADeviceServerOnLoopback)
                   "--no-light-sources", "--dxr-storage-mib", "16"});
     ASSERT_TRUE(server.waitForStarted(5000));
     QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += server.readAll()).contains("ready"), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (output += server.readAll()).contains("ready"); }, 10000));
 
     setSetting(QStringLiteral("mainWindow/Searchmode"), QStringLiteral("remote"));
     answerer_->on(QStringLiteral("Select Remote Devices"), [](QWidget* dialog) {

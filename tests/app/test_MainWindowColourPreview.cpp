@@ -86,16 +86,15 @@ TEST_F(MainWindowTest, ColourCameraPreviewsInColourWithANeutralWedgeAndARedPatch
     VtkViewWidget* view = window.views().at(kColourSerial);
     window.commandsContext().preview->trigger();
     ASSERT_TRUE(window.acquisitions().at(kColourSerial)->isRunning());
-    QTRY_VERIFY_WITH_TIMEOUT(view->displayedImage() && view->displayedImage()->format() == vyk::DataFormat::BGR8,
-                             kWaitMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->displayedImage() && view->displayedImage()->format() == vyk::DataFormat::BGR8; }, kWaitMs));
     // A few more images, so that the display range follows the colour images.
     for (int i = 0; i < 3; ++i) {
         const auto previous = view->displayedImage();
-        QTRY_VERIFY_WITH_TIMEOUT(view->displayedImage() != previous, kWaitMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->displayedImage() != previous; }, kWaitMs));
     }
     const QImage frame = view->grabFramebuffer();
     window.commandsContext().preview->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!window.acquisitions().at(kColourSerial)->isRunning(), kWaitMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.acquisitions().at(kColourSerial)->isRunning(); }, kWaitMs));
     ASSERT_FALSE(frame.isNull());
 
     // The middle of wedge step 6 (of 10) and of the chart's first patch, red.

@@ -38,7 +38,7 @@ void waitForNewImages(MainWindow& window)
     for (const auto& [serial, view] : window.views()) {
         VtkViewWidget* shown = view;
         const auto previous = before[serial];
-        QTRY_VERIFY_WITH_TIMEOUT(shown->displayedImage() != previous, 10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown->displayedImage() != previous; }, 10000));
     }
 }
 

@@ -108,12 +108,12 @@ TEST(AprilGreeting, OnlyOnTheFirstOfAprilAndAlternatingColours)
     EXPECT_EQ(box->parent(), nullptr);
     EXPECT_EQ(box->windowTitle(), QString::fromUtf8("\xF0\x9F\x8E\x89 Cheers!"));
     EXPECT_EQ(box->text(), QStringLiteral("Happy April Fools' Day!"));
-    QTRY_VERIFY(!box->styleSheet().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box->styleSheet().isEmpty(); }, 5000));
     const QString first = box->styleSheet();
-    QTRY_VERIFY(box->styleSheet() != first);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->styleSheet() != first; }, 5000));
     EXPECT_TRUE((QStringList{"background-color: magenta;", "background-color: yellow;"}).contains(box->styleSheet()));
     box->close();
-    QTRY_VERIFY(box.isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.isNull(); }, 5000));
 }
 
 TEST(SelectionDialog, ListsEntriesAndReturnsTheTickedOnesInOrder)
@@ -150,7 +150,7 @@ TEST(SelectionDialog, ColumnsShowTheirWholeContents)
         {"camera-with-a-long-device-type", "127.100.200.250", 65535, "Short", 4294967295u, true}};
     CameraSelectionDialog dialog(entries);
     dialog.show();
-    QTRY_VERIFY(dialog.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isVisible(); }, 5000));
     QApplication::processEvents();
     QTableWidget* table = dialog.table();
     const QHeaderView* header = table->horizontalHeader();
@@ -236,7 +236,7 @@ TEST(ToolbarPopup, PressingOpensThePanelBelowAndHidingUnchecks)
 
     QTest::mouseClick(popup, Qt::LeftButton);
     EXPECT_TRUE(action.isChecked());
-    QTRY_VERIFY(popup->popup()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup->popup()->isVisible(); }, 5000));
     EXPECT_EQ(popup->popup()->pos(), popup->mapToGlobal(QPoint(0, 45)));
 
     popup->popup()->hide();
@@ -257,7 +257,7 @@ TEST(ToolbarWidget, PressTogglesTheActionAndHoverIsTracked)
     QTest::mouseClick(&widget, Qt::LeftButton);
     EXPECT_EQ(changes, (QList<bool>{true, false}));
     QTest::mouseMove(&widget, QPoint(10, 10));
-    QTRY_VERIFY(widget.isHovered());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget.isHovered(); }, 5000));
     // Painting in both states must work (checked fill, icon-less action).
     widget.onActionSetChecked(true);
     EXPECT_FALSE(widget.grab().isNull());

@@ -126,7 +126,7 @@ protected:
     {
         camera.setExposureTime(0.0001);
         camera.record(1, vyk::RecordMode::CamramSegment);
-        QTRY_VERIFY_WITH_TIMEOUT(!camera.isRecording(), 10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !camera.isRecording(); }, 10000));
     }
 };
 

@@ -349,7 +349,7 @@ TEST_F(RamWindowDxrTest, RoundTripFromTheSettingsTreeToARecordingInSegmentTwo)
 
     camera->setExposureTime(0.0001);
     camera->record(6, vyk::RecordMode::CamramSegment);
-    QTRY_VERIFY_WITH_TIMEOUT(!camera->isRecording(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !camera->isRecording(); }, 10000));
     EXPECT_EQ(camera->getCamRamNumImages(), 6u);
     vyk::Image first;
     camera->image(first, 0);
