@@ -25,4 +25,15 @@ struct AcquisitionSettings {
   uint32_t playFrom = 0;   ///< first image index of playback (0-based, inclusive)
   uint32_t playTo = 0;     ///< last image index of playback (0-based, inclusive)
   int32_t linesPerImage = -1;  ///< line cameras: lines per displayed frame; below 2 = no assembly
+
+  /// Makes these the settings of a preview as the Preview command starts one: a ring buffer
+  /// of 10 images, waiting for the first image; the data format and file fields stay.
+  void setPreview(uint16_t trigger = 0, int32_t lines = -1) {
+    mode = kPreview;
+    recMode = vyk::RecordMode::RingBuffer;
+    imageCount = 10;
+    noFirstImageWait = false;
+    triggerMode = trigger;
+    linesPerImage = lines;
+  }
 };

@@ -134,13 +134,7 @@ void RecordCommands::onPreviewButtonPressed(bool checked)
             return;
         }
         qInfo() << "Preview start requested for camera: " << serial;
-        AcquisitionSettings& settings = acquisition->settings();
-        settings.mode = AcquisitionSettings::kPreview;
-        settings.recMode = vyk::RecordMode::RingBuffer;
-        settings.imageCount = 10;
-        settings.noFirstImageWait = false;
-        settings.triggerMode = triggerMode;
-        settings.linesPerImage = linesPerImage(description);
+        acquisition->settings().setPreview(triggerMode, linesPerImage(description));
         emit recordingInProgress(serial);
         acquisition->startCameraThread();
     } catch (const vyk::CameraException& e) {

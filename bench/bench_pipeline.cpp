@@ -70,12 +70,7 @@ double recordingAlone(vyk::AnyCamera& camera) {
 // Runs a preview for kPreviewTime with one consumer popping the view queue; returns the
 // distinct frames per second the consumer saw.
 double preview(CameraAcquisition& acquisition, double& cpuPerFrame_ms, double& popsPerFrame) {
-  AcquisitionSettings& s = acquisition.settings();
-  s.mode = AcquisitionSettings::kPreview;
-  s.recMode = vyk::RecordMode::RingBuffer;
-  s.imageCount = 10;
-  s.triggerMode = 0;
-  s.linesPerImage = -1;
+  acquisition.settings().setPreview();
   acquisition.onHistVisibleChanged(false);  // the histogram thread is not part of this figure
 
   std::atomic<bool> consuming{true};

@@ -137,12 +137,7 @@ double remoteRequestsPerFrame(devserver::DeviceServer& server, uint16_t port, ui
     camera->setExposureTime(kPreviewExposure_s);
     const uint32_t serial = camera->getSerial();
     CameraAcquisition acquisition(camera);
-    AcquisitionSettings& s = acquisition.settings();
-    s.mode = AcquisitionSettings::kPreview;
-    s.recMode = vyk::RecordMode::RingBuffer;
-    s.imageCount = 10;
-    s.triggerMode = 0;
-    s.linesPerImage = -1;
+    acquisition.settings().setPreview();
     acquisition.onHistVisibleChanged(false); // the histogram is not part of this figure
 
     std::atomic<bool> consuming{true};

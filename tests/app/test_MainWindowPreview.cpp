@@ -61,11 +61,7 @@ TEST_F(MainWindowTest, TwoCamerasPreviewInDarkAndBright)
 
     window.acquisitions().at(22)->setDataFormat(22, QStringLiteral("Color"));
     for (const auto& [serial, acquisition] : window.acquisitions()) {
-        AcquisitionSettings& settings = acquisition->settings();
-        settings.mode = AcquisitionSettings::kPreview;
-        settings.recMode = vyk::RecordMode::RingBuffer;
-        settings.imageCount = 10;
-        settings.triggerMode = 0;
+        acquisition->settings().setPreview();
         acquisition->startCameraThread();
     }
     waitForNewImages(window);

@@ -19,12 +19,7 @@ TEST_F(RemoteTest, PreviewRequestsEachImageOnce) {
   auto camera = connect(kMonoSerial);
   camera->setExposureTime(0.05);  // 20 images per second; a 128 x 96 image travels in far less
   CameraAcquisition acquisition(camera);
-  AcquisitionSettings& s = acquisition.settings();
-  s.mode = AcquisitionSettings::kPreview;
-  s.recMode = vyk::RecordMode::RingBuffer;
-  s.imageCount = 10;
-  s.triggerMode = 0;
-  s.linesPerImage = -1;
+  acquisition.settings().setPreview();
   acquisition.onHistVisibleChanged(false);
   const devserver::CameraServerState& served = stateOf(kMonoSerial);
   const uint64_t servedBefore = served.imagesServed();

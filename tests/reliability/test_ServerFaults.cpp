@@ -111,10 +111,7 @@ TEST_F(ServerFaultTest, ServerKilledDuringRemotePreview) {
   {
     CameraAcquisition acquisition(camera);
     SignalLog events(acquisition);
-    AcquisitionSettings& s = acquisition.settings();
-    s.mode = AcquisitionSettings::kPreview;
-    s.recMode = vyk::RecordMode::RingBuffer;
-    s.imageCount = 10;
+    acquisition.settings().setPreview();
     acquisition.startCameraThread();
     ASSERT_TRUE(events.waitFor([&] { return viewQueues().size(311) >= 5; })) << "no preview images arrived";
     before = viewQueues().size(311);
@@ -276,10 +273,7 @@ TEST_F(ServerFaultTest, ConcurrentClientsWhileStreamingGetWellFormedAnswers) {
   auto camera = std::make_shared<vyk::AnyCamera>(std::make_unique<vyk::RemoteCamera>(kHost, port, kHeartbeatMs));
   camera->setExposureTime(0.001);
   CameraAcquisition acquisition(camera);
-  AcquisitionSettings& s = acquisition.settings();
-  s.mode = AcquisitionSettings::kPreview;
-  s.recMode = vyk::RecordMode::RingBuffer;
-  s.imageCount = 10;
+  acquisition.settings().setPreview();
   acquisition.startCameraThread();
   ASSERT_TRUE(AcquisitionTest::waitUntil([&] { return viewQueues().size(316) > 0; }));
   const long residentBefore = server.residentKiB();
