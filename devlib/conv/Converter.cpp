@@ -90,11 +90,13 @@ void zeroPadding(uint8_t* row, const OutputLayout& layout)
 }
 
 // Sharpens the rows [y0, y1) of a frame: produce(y, row) makes the unsharpened 8-bit
-// row y (width x channels bytes), emit(y, row) receives the sharpened one. Rows pass
+// row y (width x channels bytes), emit(y, row) receives the sharpened one, which goes
+// straight to place(y) when that gives a row (else to a row of the band's own). Rows pass
 // through a window of three so that the frame is never held whole; the rows just
 // outside the band are produced too, as neighbours. Rows are produced in ascending order.
-template <typename Produce, typename Emit>
-void sharpenBand(int y0, int y1, const OutputLayout& layout, int channels, bool adaptive, Produce produce, Emit emit)
+template <typename Produce, typename Place, typename Emit>
+void sharpenBand(int y0, int y1, const OutputLayout& layout, int channels, bool adaptive, Produce produce,
+                 Place place, Emit emit)
 {
     const size_t rowBytes = static_cast<size_t>(layout.width) * static_cast<size_t>(channels);
     std::vector<uint8_t> window(3 * rowBytes);
@@ -114,8 +116,11 @@ void sharpenBand(int y0, int y1, const OutputLayout& layout, int channels, bool 
         const uint8_t* above = rowAt(y - 1);
         const uint8_t* row = rowAt(y);
         const uint8_t* below = rowAt(y + 1);
-        Sharpener::sharpenRow(above, row, below, layout.width, channels, adaptive, out.data());
-        emit(y, out.data());
+        uint8_t* target = place(y);
+        if (target == nullptr)
+            target = out.data();
+        Sharpener::sharpenRow(above, row, below, layout.width, channels, adaptive, target);
+        emit(y, target);
     }
 }
 
@@ -260,9 +265,11 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
     if (flags & kSharpenFlags) {
         const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
         parallel_.run(layout.height, width, [&](int y0, int y1) {
+            // Mono rows are sharpened into the destination; pseudocolour ones are coloured
+            // from the band's row.
             sharpenBand(y0, y1, layout, 1, adaptive, [&](int y, uint8_t* row) {
                 tone_.mapRaw(src + static_cast<size_t>(y) * width, row, layout.width);
-            }, emit);
+            }, [&](int y) { return mono ? outputRow(dst, layout, y, flip) : nullptr; }, emit);
         });
         return;
     }
@@ -287,7 +294,6 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
     const bool sharpen = (flags & kSharpenFlags) != 0;
     const bool edge = (flags & VYKCONV_FLAG_EDGE_DEMOSAIC) != 0;
     const size_t width = static_cast<size_t>(layout.width);
-    const size_t rowBytes = width * static_cast<size_t>(layout.channels);
     const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
     parallel_.run(layout.height, width, [&](int y0, int y1) {
         BayerDemosaic demosaic(src, layout.width, layout.height, pattern, edge, tone_.maxCode());
@@ -302,11 +308,9 @@ void Converter::convertColor8(uint32_t flags, int pattern, const OutputLayout& l
             tone_.mapPixels(r, g, b, out, layout.width, layout.channels, layout.redIndex == 0);
         };
         if (sharpen) {
-            sharpenBand(y0, y1, layout, layout.channels, adaptive, produce, [&](int y, const uint8_t* row) {
-                uint8_t* out = outputRow(dst, layout, y, flip);
-                std::memcpy(out, row, rowBytes);
-                zeroPadding(out, layout);
-            });
+            sharpenBand(y0, y1, layout, layout.channels, adaptive, produce,
+                        [&](int y) { return outputRow(dst, layout, y, flip); },
+                        [&](int, uint8_t* row) { zeroPadding(row, layout); });
             return;
         }
         for (int y = y0; y < y1; ++y) {
