@@ -4,7 +4,8 @@
 //    and the CPU time of the process per recorded frame (the floor any preview sits on);
 //  * preview: distinct frames a consumer pops from the view queue per second (popping as fast
 //    as it can), beside the camera's own frame rate, the pops per distinct frame and the CPU
-//    time per distinct frame, also as a multiple of the recording's;
+//    time per distinct frame, also as a multiple of the recording's (three alternating rounds
+//    of both: the lowest CPU figure of each, the lowest rate, the most pops);
 //  * a 1000-image memory sequence: images recorded against images requested, once with the
 //    camera alone for reference and once through the sequence loop.
 // The last lines are preview_fps_vs_camera_fps=R, preview_cpu_per_frame_vs_recording=R,
@@ -35,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kSerial = 1001;  // the built-in 2048 x 2048 camera
 constexpr auto kPreviewTime = std::chrono::seconds(5);
+constexpr int kRounds = 3;  // alternating rounds of recording alone and preview
 constexpr int32_t kSequenceImages = 1000;
 
 double cpuSeconds() {
@@ -144,15 +146,29 @@ int main(int argc, char** argv) {
     const double cameraFps = 1.0 / camera->getFrameTime();
     CameraAcquisition acquisition(camera);
 
-    const double recordingCpu_ms = recordingAlone(*camera);
+    // Alternating rounds of both; the CPU figures keep each one's lowest (other work on the
+    // machine only ever adds to them), the rate and the pops each one's worst.
+    double recordingCpu_ms = 0.0;
     double cpuPerFrame_ms = 0.0;
     double popsPerFrame = 0.0;
-    const double previewFps = preview(acquisition, cpuPerFrame_ms, popsPerFrame);
+    double previewFps = 0.0;
+    for (int round = 0; round < kRounds; ++round) {
+      const double recording = recordingAlone(*camera);
+      double cpu = 0.0;
+      double pops = 0.0;
+      const double fps = preview(acquisition, cpu, pops);
+      std::printf("round %d: %.3f ms CPU per recorded frame, %.3f ms per previewed frame, %.2f frames/s\n", round + 1,
+                  recording, cpu, fps);
+      recordingCpu_ms = round == 0 ? recording : std::min(recordingCpu_ms, recording);
+      cpuPerFrame_ms = round == 0 ? cpu : std::min(cpuPerFrame_ms, cpu);
+      previewFps = round == 0 ? fps : std::min(previewFps, fps);
+      popsPerFrame = std::max(popsPerFrame, pops);
+    }
     std::printf("camera frame rate:            %8.2f frames/s\n", cameraFps);
-    std::printf("CPU time per recorded frame:  %8.3f ms (recording alone)\n", recordingCpu_ms);
+    std::printf("CPU time per recorded frame:  %8.3f ms (recording alone, lowest of %d)\n", recordingCpu_ms, kRounds);
     std::printf("preview frames to view queue: %8.2f frames/s (distinct)\n", previewFps);
     std::printf("view queue pops:              %8.2f per distinct frame\n", popsPerFrame);
-    std::printf("CPU time per delivered frame: %8.3f ms (preview)\n", cpuPerFrame_ms);
+    std::printf("CPU time per delivered frame: %8.3f ms (preview, lowest of %d)\n", cpuPerFrame_ms, kRounds);
 
     const int32_t alone = sequenceAlone(*camera);
     std::printf("sequence without the engine: %d of %d images recorded\n", alone, kSequenceImages);

@@ -63,20 +63,31 @@ __attribute__((target("avx2"))) inline __m256i column(const uint8_t* a, const ui
     return _mm256_add_epi16(_mm256_add_epi16(load16(a + i), load16(b + i)), _mm256_slli_epi16(load16(r + i), 1));
 }
 
-// Sixteen elements at a time, exactly as sharpened() computes each; returns the first
-// element not done (the rest is left to the scalar loop).
-__attribute__((target("avx2"))) int sharpenAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int begin,
-                                                int end, int step, bool adaptive, uint8_t* out)
+// Sixteen elements at a time from i on, exactly as sharpened() computes each, for elements
+// Step bytes apart; returns the first element not done (the rest is left to the scalar
+// loop). The binomial sum is separable (left column + 2 x centre column + right column), and
+// each step computes the column sums of the next sixteen elements only: the left and right
+// neighbours' sums are the centre's shifted by Step, taken from the blocks before and after.
+// Needs i >= 16, so that the block before exists.
+template <int Step>
+__attribute__((target("avx2"))) int sharpenAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i,
+                                                int end, int total, bool adaptive, uint8_t* out)
 {
     const __m256i noise = _mm256_set1_epi16(Sharpener::kNoiseLevel);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i twentyFour = _mm256_set1_epi16(24);
-    int i = begin;
-    for (; i + 16 <= end; i += 16) {
-        // The binomial sum is separable: left column + 2 x centre column + right column.
-        const __m256i sum = _mm256_add_epi16(
-            _mm256_add_epi16(column(a, r, b, i - step), column(a, r, b, i + step)),
-            _mm256_slli_epi16(column(a, r, b, i), 1));
+    __m256i previous = column(a, r, b, i - 16);
+    __m256i current = column(a, r, b, i);
+    // The block after must lie within the row too.
+    for (; i + 16 <= end && i + 32 <= total; i += 16) {
+        const __m256i next = column(a, r, b, i + 16);
+        // Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes
+        // that holds it and its neighbours.
+        const __m256i before = _mm256_permute2x128_si256(previous, current, 0x21);
+        const __m256i after = _mm256_permute2x128_si256(current, next, 0x21);
+        const __m256i left = _mm256_alignr_epi8(current, before, 16 - 2 * Step);
+        const __m256i right = _mm256_alignr_epi8(after, current, 2 * Step);
+        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_slli_epi16(current, 1));
         const __m256i centre = load16(r + i);
         const __m256i d = _mm256_sub_epi16(_mm256_slli_epi16(centre, 4), sum);
         __m256i correction;
@@ -92,8 +103,27 @@ __attribute__((target("avx2"))) int sharpenAvx2(const uint8_t* a, const uint8_t*
         const __m256i packed = _mm256_packus_epi16(_mm256_add_epi16(centre, correction), zero);
         const __m256i ordered = _mm256_permute4x64_epi64(packed, 0x08);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(ordered));
+        previous = current;
+        current = next;
     }
     return i;
+}
+
+// The vector loop for the element distance step (the channel count): elements [16, end) as
+// far as it goes; returns the first element not done, 16 when it did nothing.
+int sharpenVectors(const uint8_t* a, const uint8_t* r, const uint8_t* b, int end, int total, int step,
+                   bool adaptive, uint8_t* out)
+{
+    switch (step) {
+    case 1:
+        return sharpenAvx2<1>(a, r, b, 16, end, total, adaptive, out);
+    case 3:
+        return sharpenAvx2<3>(a, r, b, 16, end, total, adaptive, out);
+    case 4:
+        return sharpenAvx2<4>(a, r, b, 16, end, total, adaptive, out);
+    default:
+        return 16;
+    }
 }
 
 bool haveAvx2()
@@ -119,8 +149,11 @@ void Sharpener::sharpenRow(const uint8_t* above, const uint8_t* row, const uint8
     std::memcpy(out + total - step, row + total - step, static_cast<size_t>(step));
     int done = step;
 #ifdef VYKCONV_SHARPEN_X86
-    if (haveAvx2())
-        done = sharpenAvx2(above, row, below, done, total - step, step, adaptive, out);
+    // The vector loop starts at element 16, where the block before it exists.
+    if (haveAvx2() && total >= 48) {
+        sharpenScalar(above, row, below, step, 16, step, adaptive, out);
+        done = sharpenVectors(above, row, below, total - step, total, step, adaptive, out);
+    }
 #endif
     sharpenScalar(above, row, below, done, total - step, step, adaptive, out);
 }

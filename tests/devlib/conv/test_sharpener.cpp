@@ -36,7 +36,7 @@ TEST(Sharpener, EveryElementOfARowFollowsTheFormula)
 {
     std::mt19937 random(7);
     for (int channels : {1, 3, 4}) {
-        for (int width = 1; width <= 70; ++width) {
+        for (int width = 1; width <= 100; ++width) {
             const size_t total = static_cast<size_t>(width) * channels;
             // Sharp contrasts (0 and 255 beside mid-greys) drive the clamps both ways.
             std::vector<uint8_t> rows[3];
