@@ -40,13 +40,12 @@ inline uint8_t sharpened(const uint8_t* a, const uint8_t* r, const uint8_t* b, i
     return static_cast<uint8_t>(std::min<int16_t>(std::max<int16_t>(v, 0), 255));
 }
 
-// Elements [begin, end) one at a time; returns end.
-int sharpenScalar(const uint8_t* a, const uint8_t* r, const uint8_t* b, int begin, int end, int step,
+// Elements [begin, end) one at a time.
+void sharpenScalar(const uint8_t* a, const uint8_t* r, const uint8_t* b, int begin, int end, int step,
                   bool adaptive, uint8_t* out)
 {
     for (int i = begin; i < end; ++i)
         out[i] = sharpened(a, r, b, i, step, adaptive);
-    return end;
 }
 
 #ifdef VYKCONV_SHARPEN_X86

@@ -126,9 +126,11 @@ public:
     std::atomic<uint64_t> written{0};  // frames on disk
 
 private:
-    // Checks for room (setting the overrun status when there is none) and, with
-    // wantSpare, hands frame a reusable pixel buffer. False: the frame is refused.
-    bool admit(QueuedFrame& frame, bool wantSpare);
+    // Checks for room (setting the overrun status when there is none) and hands frame a
+    // reusable pixel buffer when one waits. False: the frame is refused.
+    bool admit(QueuedFrame& frame);
+    // Keeps the buffer of a refused frame for the next push (nothing when it is empty).
+    void keepSpare(std::vector<uint16_t>&& pixels);
     // Fills in the blocks and queues the frame; false when finish() came in between.
     bool enqueue(QueuedFrame& frame, const uint8_t* metadata, const uint8_t* timestamp);
     void run();                          // the writer thread
@@ -243,7 +245,7 @@ void FileSequenceWriter::Impl::setError(int32_t code)
         error.store(code);
 }
 
-bool FileSequenceWriter::Impl::admit(QueuedFrame& frame, bool wantSpare)
+bool FileSequenceWriter::Impl::admit(QueuedFrame& frame)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (finishing_ || error.load() == VYK_ERR_FILE_IO)
@@ -252,7 +254,7 @@ bool FileSequenceWriter::Impl::admit(QueuedFrame& frame, bool wantSpare)
         setError(VYK_ERR_BUFFER_OVERRUN);
         return false;
     }
-    if (wantSpare && !spare_.empty()) {
+    if (!spare_.empty()) {
         frame.pixels = std::move(spare_.back());
         spare_.pop_back();
     }
@@ -287,7 +289,7 @@ bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metad
         return false;
     QueuedFrame frame;
     frame.arrival = FrameClock::now();
-    if (!admit(frame, true))
+    if (!admit(frame))
         return false;
     // The copy runs outside the lock so the writer is never held up by it. With a single
     // producer the queue can only shrink meanwhile, so the room admit() found stays.
@@ -295,9 +297,15 @@ bool FileSequenceWriter::Impl::push(const uint16_t* pixels, const uint8_t* metad
     std::memcpy(frame.pixels.data(), pixels, frameValues * sizeof(uint16_t));
     if (enqueue(frame, metadata, timestamp))
         return true;
-    std::lock_guard<std::mutex> lock(mutex_);
-    spare_.push_back(std::move(frame.pixels));
+    keepSpare(std::move(frame.pixels));
     return false;
+}
+
+void FileSequenceWriter::Impl::keepSpare(std::vector<uint16_t>&& pixels)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!pixels.empty())
+        spare_.push_back(std::move(pixels));
 }
 
 bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_t* metadata,
@@ -307,7 +315,7 @@ bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_
         return false;
     QueuedFrame frame;
     frame.arrival = FrameClock::now();
-    if (!admit(frame, true))
+    if (!admit(frame))
         return false;
     // The caller's buffer goes to the writer and a written frame's buffer, when one waits,
     // comes back in its place: buffers are then released by the producer, never by the
@@ -316,9 +324,7 @@ bool FileSequenceWriter::Impl::push(std::vector<uint16_t>&& pixels, const uint8_
     if (enqueue(frame, metadata, timestamp))
         return true;
     std::swap(frame.pixels, pixels); // refused: the caller keeps its frame
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!frame.pixels.empty())
-        spare_.push_back(std::move(frame.pixels));
+    keepSpare(std::move(frame.pixels));
     return false;
 }
 
