@@ -2,7 +2,16 @@
 
 ImageQueue::ImageQueue(uint64_t capacity) : _capacity(capacity) {}
 
-void ImageQueue::push(const vyk::Image& image) { append(vyk::Image(image), nullptr); }
+void ImageQueue::push(const vyk::Image& image) {
+  vyk::Image copy;
+  {
+    std::lock_guard<std::mutex> lock(_mutex);
+    copy = takeSpare();
+  }
+  // Outside the lock; a spare of the same shape keeps its buffers, so nothing is allocated.
+  copy = image;
+  append(std::move(copy), nullptr);
+}
 
 void ImageQueue::push(vyk::Image&& image) { append(std::move(image), &image); }
 
@@ -19,17 +28,20 @@ void ImageQueue::append(vyk::Image&& image, vyk::Image* spare) {
     }
     _active.store(true);
     _items.push_back(std::move(image));
-    if (spare != nullptr) {
-      *spare = vyk::Image();
-      if (!_spares.empty()) {
-        *spare = std::move(_spares.back());
-        _spares.pop_back();
-      }
-    }
+    if (spare != nullptr) *spare = takeSpare();
   }
   // The semaphore counts waiting images (and deactivations): the dropped image's release
   // stands for the new one, so a consumer never wakes for an image that is not there.
   if (!dropped) _available.release();
+}
+
+vyk::Image ImageQueue::takeSpare() {
+  vyk::Image spare;
+  if (!_spares.empty()) {
+    spare = std::move(_spares.back());
+    _spares.pop_back();
+  }
+  return spare;
 }
 
 void ImageQueue::recycle(vyk::Image&& image) {

@@ -23,7 +23,8 @@ class ImageQueue {
   /// Spare images a queue keeps at most for producers to fill again.
   static constexpr std::size_t kMaxSpares = 2;
 
-  /// Drops the oldest image when capacity are waiting, re-activates, appends a copy of image.
+  /// Drops the oldest image when capacity are waiting, re-activates, appends a copy of image
+  /// (made into a spare's buffers when one waits).
   void push(const vyk::Image& image);
   /// The same, moving image in; image then holds a spare (an image dropped or recycled
   /// earlier, whose buffers the producer's next fetch fills without allocating) or is empty.
@@ -56,6 +57,8 @@ class ImageQueue {
   std::optional<vyk::Image> takeFront(bool woken);
   /// Appends image (dropping the oldest when full) and, with spare, hands a spare back in it.
   void append(vyk::Image&& image, vyk::Image* spare);
+  /// The newest spare, or an empty image when none waits; the caller holds _mutex.
+  vyk::Image takeSpare();
 
   mutable std::mutex _mutex;        // guards _items and _capacity
   std::deque<vyk::Image> _items;    // guarded by _mutex; oldest at the front

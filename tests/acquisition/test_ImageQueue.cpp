@@ -78,6 +78,23 @@ TEST(ImageQueueSet, MovedPushesHandBackTheBuffersOfRecycledAndDroppedImages) {
   EXPECT_EQ(drain(set, 3), (std::vector<uint32_t>{3}));
 }
 
+TEST(ImageQueueSet, CopiedPushesFillASpareWhenOneWaits) {
+  ImageQueueSet set;
+  set.push(5, tagged(1));
+  std::optional<vyk::Image> consumed = set.pop(5, 0ms);
+  ASSERT_TRUE(consumed);
+  const uint16_t* buffer = consumed->rawData16().data();
+  set.recycle(5, std::move(*consumed));
+  const vyk::Image source = tagged(7);
+  set.push(5, source);
+  std::optional<vyk::Image> copied = set.pop(5, 0ms);
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(copied->rawData16().data(), buffer);
+  EXPECT_EQ(copied->rawData16(), source.rawData16());
+  EXPECT_EQ(copied->recorderImageNumber(), 7u);
+  EXPECT_NE(copied->rawData16().data(), source.rawData16().data());
+}
+
 TEST(ImageQueueSet, SparesAreBoundedAndFreedByADeactivation) {
   ImageQueueSet set;
   set.push(4, tagged(1));  // creates the queue
