@@ -12,6 +12,9 @@ namespace vykconv {
 
 namespace {
 
+// Rows shorter than this many elements are sharpened element by element.
+constexpr int kMinVectorRow = 64;
+
 // Detail of one element: 16 x centre minus the binomial 3 x 3 sum (weights 1 2 1 / 2 4 2 / 1 2 1).
 // |detail| <= 16 x 255, so 16-bit arithmetic holds it.
 inline int16_t detail(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i, int step)
@@ -56,72 +59,124 @@ __attribute__((target("avx2"))) inline __m256i load16(const uint8_t* p)
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-// The column sums above + 2 x row + below of sixteen elements.
-__attribute__((target("avx2"))) inline __m256i column(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i)
+// Sixteen elements of the three rows at i, widened: the centre row and the column sums
+// above + 2 x row + below.
+struct Columns {
+    __m256i centre;
+    __m256i sum;
+};
+
+__attribute__((target("avx2"))) inline Columns columns(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i)
 {
-    return _mm256_add_epi16(_mm256_add_epi16(load16(a + i), load16(b + i)), _mm256_slli_epi16(load16(r + i), 1));
+    const __m256i centre = load16(r + i);
+    return {centre, _mm256_add_epi16(_mm256_add_epi16(load16(a + i), load16(b + i)), _mm256_slli_epi16(centre, 1))};
 }
 
-// Sixteen elements at a time from i on, exactly as sharpened() computes each, for elements
-// Step bytes apart; returns the first element not done (the rest is left to the scalar
-// loop). The binomial sum is separable (left column + 2 x centre column + right column), and
-// each step computes the column sums of the next sixteen elements only: the left and right
-// neighbours' sums are the centre's shifted by Step, taken from the blocks before and after.
-// Needs i >= 16, so that the block before exists.
-template <int Step>
-__attribute__((target("avx2"))) int sharpenAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i,
-                                                int end, int total, bool adaptive, uint8_t* out)
+// The sharpened values of the sixteen elements of current (16-bit, not yet clamped), exactly
+// as sharpened() computes each. The binomial sum is separable (left column + 2 x centre
+// column + right column): the left and right neighbours' column sums are the centre's
+// shifted by Step elements, taken from the blocks before and after.
+template <int Step, bool Adaptive>
+__attribute__((target("avx2"))) inline __m256i sharpenBlock(__m256i previous, const Columns& current, __m256i next)
 {
-    const __m256i noise = _mm256_set1_epi16(Sharpener::kNoiseLevel);
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i twentyFour = _mm256_set1_epi16(24);
-    __m256i previous = column(a, r, b, i - 16);
-    __m256i current = column(a, r, b, i);
-    // The block after must lie within the row too.
-    for (; i + 16 <= end && i + 32 <= total; i += 16) {
-        const __m256i next = column(a, r, b, i + 16);
-        // Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes
-        // that holds it and its neighbours.
-        const __m256i before = _mm256_permute2x128_si256(previous, current, 0x21);
-        const __m256i after = _mm256_permute2x128_si256(current, next, 0x21);
-        const __m256i left = _mm256_alignr_epi8(current, before, 16 - 2 * Step);
-        const __m256i right = _mm256_alignr_epi8(after, current, 2 * Step);
-        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_slli_epi16(current, 1));
-        const __m256i centre = load16(r + i);
-        const __m256i d = _mm256_sub_epi16(_mm256_slli_epi16(centre, 4), sum);
-        __m256i correction;
-        if (adaptive) {
-            const __m256i weight =
-                _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(_mm256_abs_epi16(d), noise), zero), noise);
-            correction = _mm256_mulhi_epi16(_mm256_slli_epi16(d, 2), _mm256_mullo_epi16(weight, twentyFour));
-        } else {
-            correction = _mm256_srai_epi16(_mm256_add_epi16(d, _mm256_slli_epi16(d, 1)), 5);
-        }
-        // Saturating to 0..255 is the clamp; packing works per 128-bit lane, so the two
-        // halves are gathered before the store.
-        const __m256i packed = _mm256_packus_epi16(_mm256_add_epi16(centre, correction), zero);
-        const __m256i ordered = _mm256_permute4x64_epi64(packed, 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(ordered));
-        previous = current;
-        current = next;
+    // Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes
+    // that holds it and its neighbours.
+    const __m256i before = _mm256_permute2x128_si256(previous, current.sum, 0x21);
+    const __m256i after = _mm256_permute2x128_si256(current.sum, next, 0x21);
+    const __m256i left = _mm256_alignr_epi8(current.sum, before, 16 - 2 * Step);
+    const __m256i right = _mm256_alignr_epi8(after, current.sum, 2 * Step);
+    const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_slli_epi16(current.sum, 1));
+    const __m256i d = _mm256_sub_epi16(_mm256_slli_epi16(current.centre, 4), sum);
+    __m256i correction;
+    if (Adaptive) {
+        // weight = min(max(|d| - noise, 0), noise) by an unsigned saturating subtraction;
+        // (4 d x 24 weight) >> 16 = (d x 96 weight) >> 16, and 96 x kNoiseLevel fits 16 bits.
+        const __m256i noise = _mm256_set1_epi16(Sharpener::kNoiseLevel);
+        const __m256i weight = _mm256_min_epi16(_mm256_subs_epu16(_mm256_abs_epi16(d), noise), noise);
+        correction = _mm256_mulhi_epi16(d, _mm256_mullo_epi16(weight, _mm256_set1_epi16(96)));
+    } else {
+        correction = _mm256_srai_epi16(_mm256_add_epi16(d, _mm256_slli_epi16(d, 1)), 5);
     }
-    return i;
+    return _mm256_add_epi16(current.centre, correction);
 }
 
-// The vector loop for the element distance step (the channel count): elements [16, end) as
-// far as it goes; returns the first element not done, 16 when it did nothing.
-int sharpenVectors(const uint8_t* a, const uint8_t* r, const uint8_t* b, int end, int total, int step,
-                   bool adaptive, uint8_t* out)
+// Clamps two blocks of sixteen 16-bit values to 0..255 and stores them at out, in order.
+__attribute__((target("avx2"))) inline void store32(__m256i first, __m256i second, uint8_t* out)
+{
+    // Saturating is the clamp; packing works per 128-bit lane, so the quarters are put
+    // back in order before the store.
+    const __m256i packed = _mm256_packus_epi16(first, second);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(packed, 0xD8));
+}
+
+// Sharpens two blocks of sixteen elements into out, given the column sums of the block
+// before them, of both, and of the block after.
+template <int Step, bool Adaptive>
+__attribute__((target("avx2"))) inline void step32(__m256i previous, const Columns& first, const Columns& second,
+                                                   __m256i next, uint8_t* out)
+{
+    store32(sharpenBlock<Step, Adaptive>(previous, first, second.sum),
+            sharpenBlock<Step, Adaptive>(first.sum, second, next), out);
+}
+
+// Every element of a row of total elements (at least kMinVectorRow), Step bytes apart, as
+// sharpened() computes each, except the first and last Step ones, which it leaves undefined
+// (their neighbours lie outside the row). Thirty-two elements per step; the last step is
+// placed against the row's end and overlaps the one before, writing the same values again.
+template <int Step, bool Adaptive>
+__attribute__((target("avx2"))) void sharpenAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total,
+                                                 uint8_t* out)
+{
+    Columns first = columns(a, r, b, 0);
+    __m256i previous = first.sum; // left of element 0 nothing is needed
+    int i = 0;
+    for (; i + 48 <= total; i += 32) {
+        const Columns second = columns(a, r, b, i + 16);
+        const Columns third = columns(a, r, b, i + 32);
+        step32<Step, Adaptive>(previous, first, second, third.sum, out + i);
+        previous = second.sum;
+        first = third;
+    }
+    // Fewer than 48 elements are left. Steps placed against the row's end take them: the
+    // next-to-last one only when more than 32 are left; the last one has no block after it,
+    // which only its last Step elements would use.
+    if (total - i > 32) {
+        const int s = total - 48;
+        step32<Step, Adaptive>(columns(a, r, b, s - 16).sum, columns(a, r, b, s), columns(a, r, b, s + 16),
+                               columns(a, r, b, s + 32).sum, out + s);
+    }
+    const int s = total - 32;
+    const Columns second = columns(a, r, b, s + 16);
+    step32<Step, Adaptive>(columns(a, r, b, s - 16).sum, columns(a, r, b, s), second, second.sum, out + s);
+}
+
+// The vector code for the element distance Step, plain or adaptive.
+template <int Step>
+void sharpenRowAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total, bool adaptive, uint8_t* out)
+{
+    if (adaptive)
+        sharpenAvx2<Step, true>(a, r, b, total, out);
+    else
+        sharpenAvx2<Step, false>(a, r, b, total, out);
+}
+
+// The vector code for the element distance step (the channel count) over a row of total
+// elements, at least kMinVectorRow; false when it has none for that step.
+bool sharpenVectors(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total, int step, bool adaptive,
+                    uint8_t* out)
 {
     switch (step) {
     case 1:
-        return sharpenAvx2<1>(a, r, b, 16, end, total, adaptive, out);
+        sharpenRowAvx2<1>(a, r, b, total, adaptive, out);
+        return true;
     case 3:
-        return sharpenAvx2<3>(a, r, b, 16, end, total, adaptive, out);
+        sharpenRowAvx2<3>(a, r, b, total, adaptive, out);
+        return true;
     case 4:
-        return sharpenAvx2<4>(a, r, b, 16, end, total, adaptive, out);
+        sharpenRowAvx2<4>(a, r, b, total, adaptive, out);
+        return true;
     default:
-        return 16;
+        return false;
     }
 }
 
@@ -144,17 +199,16 @@ void Sharpener::sharpenRow(const uint8_t* above, const uint8_t* row, const uint8
         std::memcpy(out, row, static_cast<size_t>(total));
         return;
     }
+#ifdef VYKCONV_SHARPEN_X86
+    const bool done = haveAvx2() && total >= kMinVectorRow && sharpenVectors(above, row, below, total, step, adaptive, out);
+#else
+    const bool done = false;
+#endif
+    if (!done)
+        sharpenScalar(above, row, below, step, total - step, step, adaptive, out);
+    // The first and last pixel have no neighbour on one side: they are copied.
     std::memcpy(out, row, static_cast<size_t>(step));
     std::memcpy(out + total - step, row + total - step, static_cast<size_t>(step));
-    int done = step;
-#ifdef VYKCONV_SHARPEN_X86
-    // The vector loop starts at element 16, where the block before it exists.
-    if (haveAvx2() && total >= 48) {
-        sharpenScalar(above, row, below, step, 16, step, adaptive, out);
-        done = sharpenVectors(above, row, below, total - step, total, step, adaptive, out);
-    }
-#endif
-    sharpenScalar(above, row, below, done, total - step, step, adaptive, out);
 }
 
 } // namespace vykconv
