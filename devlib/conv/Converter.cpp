@@ -71,7 +71,7 @@ std::pair<int32_t, int32_t> frameRange(RowParallel& parallel, const uint16_t* sr
         std::lock_guard<std::mutex> lock(merge);
         range.first = std::min<int32_t>(range.first, std::min<int32_t>(lo, maxCode));
         range.second = std::max<int32_t>(range.second, std::min<int32_t>(hi, maxCode));
-    }, RowParallel::kMinPixelsMemorySpeed);
+    }, RowParallel::kMinPixelsLightWork);
     return range;
 }
 
@@ -262,6 +262,9 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
         }
         zeroPadding(out, layout);
     };
+    // Mono through the linear ramp is light work, sharpened or not.
+    const size_t minPixels =
+        mono && tone_.isLinear() ? RowParallel::kMinPixelsLightWork : RowParallel::kMinPixels;
     if (flags & kSharpenFlags) {
         const bool adaptive = (flags & VYKCONV_FLAG_ADAPTIVE_SHARPEN) != 0;
         parallel_.run(layout.height, width, [&](int y0, int y1) {
@@ -270,12 +273,9 @@ void Converter::convertMonoLike(uint32_t flags, const OutputLayout& layout, cons
             sharpenBand(y0, y1, layout, 1, adaptive, [&](int y, uint8_t* row) {
                 tone_.mapRaw(src + static_cast<size_t>(y) * width, row, layout.width);
             }, [&](int y) { return mono ? outputRow(dst, layout, y, flip) : nullptr; }, emit);
-        });
+        }, minPixels);
         return;
     }
-    // Plain mono through the linear ramp runs at memory speed.
-    const size_t minPixels =
-        mono && tone_.isLinear() ? RowParallel::kMinPixelsMemorySpeed : RowParallel::kMinPixels;
     parallel_.run(layout.height, width, [&](int y0, int y1) {
         std::vector<uint8_t> row(mono ? 0 : width);
         for (int y = y0; y < y1; ++y) {

@@ -37,10 +37,12 @@ public:
     // Frames smaller than this many pixels are converted on the calling thread alone:
     // waking a helper costs more than it saves.
     static constexpr size_t kMinPixels = 128 * 1024;
-    // The same for work that runs at memory speed (a few instructions per pixel): a
-    // 4-Mpixel frame takes a quarter of a millisecond on one core, less than a helper
-    // costs on a busy machine, where it may wait a scheduler slice for a core.
-    static constexpr size_t kMinPixelsMemorySpeed = 16 * 1024 * 1024;
+    // The same for light work: passes at memory speed and vector code of a few instructions
+    // per pixel (range scans, the linear tone ramp, mono sharpening). A 4-Mpixel frame takes
+    // under a millisecond on one core; a helper would shorten that but cost more CPU time
+    // than it saves (a fifth more for mono sharpening), and on a busy machine it may wait a
+    // scheduler slice for a core.
+    static constexpr size_t kMinPixelsLightWork = 16 * 1024 * 1024;
     // Chunks hold at least this many pixels (fewer chunks, less per-band set-up) ...
     static constexpr size_t kMinChunkPixels = 64 * 1024;
     // ... and a frame is cut into at most this many.
