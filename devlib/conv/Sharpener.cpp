@@ -12,9 +12,6 @@ namespace vykconv {
 
 namespace {
 
-// Rows shorter than this many elements are sharpened element by element.
-constexpr int kMinVectorRow = 64;
-
 // Detail of one element: 16 x centre minus the binomial 3 x 3 sum (weights 1 2 1 / 2 4 2 / 1 2 1).
 // |detail| <= 16 x 255, so 16-bit arithmetic holds it.
 inline int16_t detail(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i, int step)
@@ -53,137 +50,117 @@ void sharpenScalar(const uint8_t* a, const uint8_t* r, const uint8_t* b, int beg
 
 #ifdef VYKCONV_SHARPEN_X86
 
-// Sixteen elements widened to 16 bits.
-__attribute__((target("avx2"))) inline __m256i load16(const uint8_t* p)
+// AVX2: sixteen 16-bit lanes.
+namespace avx2 {
+
+#define SHARPEN_TARGET __attribute__((target("avx2")))
+
+using Vec = __m256i;
+constexpr int kLanes = 16;
+
+SHARPEN_TARGET inline Vec widen(const uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
+SHARPEN_TARGET inline Vec add(Vec x, Vec y) { return _mm256_add_epi16(x, y); }
+SHARPEN_TARGET inline Vec sub(Vec x, Vec y) { return _mm256_sub_epi16(x, y); }
+template <int N> SHARPEN_TARGET inline Vec shiftLeft(Vec x) { return _mm256_slli_epi16(x, N); }
+template <int N> SHARPEN_TARGET inline Vec shiftRight(Vec x) { return _mm256_srai_epi16(x, N); }
+SHARPEN_TARGET inline Vec absolute(Vec x) { return _mm256_abs_epi16(x); }
+SHARPEN_TARGET inline Vec subSaturated(Vec x, Vec y) { return _mm256_subs_epu16(x, y); }
+SHARPEN_TARGET inline Vec minimum(Vec x, Vec y) { return _mm256_min_epi16(x, y); }
+SHARPEN_TARGET inline Vec mulHigh(Vec x, Vec y) { return _mm256_mulhi_epi16(x, y); }
+SHARPEN_TARGET inline Vec mulLow(Vec x, Vec y) { return _mm256_mullo_epi16(x, y); }
+SHARPEN_TARGET inline Vec broadcast(int16_t v) { return _mm256_set1_epi16(v); }
 
-// Sixteen elements of the three rows at i, widened: the centre row and the column sums
-// above + 2 x row + below.
-struct Columns {
-    __m256i centre;
-    __m256i sum;
-};
-
-__attribute__((target("avx2"))) inline Columns columns(const uint8_t* a, const uint8_t* r, const uint8_t* b, int i)
+// Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes that
+// holds it and its neighbour.
+template <int Step> SHARPEN_TARGET inline Vec before(Vec previous, Vec current)
 {
-    const __m256i centre = load16(r + i);
-    return {centre, _mm256_add_epi16(_mm256_add_epi16(load16(a + i), load16(b + i)), _mm256_slli_epi16(centre, 1))};
+    return _mm256_alignr_epi8(current, _mm256_permute2x128_si256(previous, current, 0x21), 16 - 2 * Step);
+}
+template <int Step> SHARPEN_TARGET inline Vec after(Vec current, Vec next)
+{
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(current, next, 0x21), current, 2 * Step);
 }
 
-// The sharpened values of the sixteen elements of current (16-bit, not yet clamped), exactly
-// as sharpened() computes each. The binomial sum is separable (left column + 2 x centre
-// column + right column): the left and right neighbours' column sums are the centre's
-// shifted by Step elements, taken from the blocks before and after.
-template <int Step, bool Adaptive>
-__attribute__((target("avx2"))) inline __m256i sharpenBlock(__m256i previous, const Columns& current, __m256i next)
+SHARPEN_TARGET inline void store2(Vec first, Vec second, uint8_t* out)
 {
-    // Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes
-    // that holds it and its neighbours.
-    const __m256i before = _mm256_permute2x128_si256(previous, current.sum, 0x21);
-    const __m256i after = _mm256_permute2x128_si256(current.sum, next, 0x21);
-    const __m256i left = _mm256_alignr_epi8(current.sum, before, 16 - 2 * Step);
-    const __m256i right = _mm256_alignr_epi8(after, current.sum, 2 * Step);
-    const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_slli_epi16(current.sum, 1));
-    const __m256i d = _mm256_sub_epi16(_mm256_slli_epi16(current.centre, 4), sum);
-    __m256i correction;
-    if (Adaptive) {
-        // weight = min(max(|d| - noise, 0), noise) by an unsigned saturating subtraction;
-        // (4 d x 24 weight) >> 16 = (d x 96 weight) >> 16, and 96 x kNoiseLevel fits 16 bits.
-        const __m256i noise = _mm256_set1_epi16(Sharpener::kNoiseLevel);
-        const __m256i weight = _mm256_min_epi16(_mm256_subs_epu16(_mm256_abs_epi16(d), noise), noise);
-        correction = _mm256_mulhi_epi16(d, _mm256_mullo_epi16(weight, _mm256_set1_epi16(96)));
-    } else {
-        correction = _mm256_srai_epi16(_mm256_add_epi16(d, _mm256_slli_epi16(d, 1)), 5);
-    }
-    return _mm256_add_epi16(current.centre, correction);
-}
-
-// Clamps two blocks of sixteen 16-bit values to 0..255 and stores them at out, in order.
-__attribute__((target("avx2"))) inline void store32(__m256i first, __m256i second, uint8_t* out)
-{
-    // Saturating is the clamp; packing works per 128-bit lane, so the quarters are put
-    // back in order before the store.
-    const __m256i packed = _mm256_packus_epi16(first, second);
+    // Saturating is the clamp; packing works per 128-bit lane, so the quarters are put back
+    // in order before the store.
+    const Vec packed = _mm256_packus_epi16(first, second);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(packed, 0xD8));
 }
 
-// Sharpens two blocks of sixteen elements into out, given the column sums of the block
-// before them, of both, and of the block after.
-template <int Step, bool Adaptive>
-__attribute__((target("avx2"))) inline void step32(__m256i previous, const Columns& first, const Columns& second,
-                                                   __m256i next, uint8_t* out)
+#include "SharpenKernel.inc"
+
+#undef SHARPEN_TARGET
+
+} // namespace avx2
+
+// AVX-512 (with its byte and word instructions): thirty-two 16-bit lanes.
+namespace avx512 {
+
+#define SHARPEN_TARGET __attribute__((target("avx512f,avx512bw")))
+
+using Vec = __m512i;
+constexpr int kLanes = 32;
+
+SHARPEN_TARGET inline Vec widen(const uint8_t* p)
 {
-    store32(sharpenBlock<Step, Adaptive>(previous, first, second.sum),
-            sharpenBlock<Step, Adaptive>(first.sum, second, next), out);
+    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+SHARPEN_TARGET inline Vec add(Vec x, Vec y) { return _mm512_add_epi16(x, y); }
+SHARPEN_TARGET inline Vec sub(Vec x, Vec y) { return _mm512_sub_epi16(x, y); }
+template <int N> SHARPEN_TARGET inline Vec shiftLeft(Vec x) { return _mm512_slli_epi16(x, N); }
+template <int N> SHARPEN_TARGET inline Vec shiftRight(Vec x) { return _mm512_srai_epi16(x, N); }
+SHARPEN_TARGET inline Vec absolute(Vec x) { return _mm512_abs_epi16(x); }
+SHARPEN_TARGET inline Vec subSaturated(Vec x, Vec y) { return _mm512_subs_epu16(x, y); }
+SHARPEN_TARGET inline Vec minimum(Vec x, Vec y) { return _mm512_min_epi16(x, y); }
+SHARPEN_TARGET inline Vec mulHigh(Vec x, Vec y) { return _mm512_mulhi_epi16(x, y); }
+SHARPEN_TARGET inline Vec mulLow(Vec x, Vec y) { return _mm512_mullo_epi16(x, y); }
+SHARPEN_TARGET inline Vec broadcast(int16_t v) { return _mm512_set1_epi16(v); }
+
+// Lane k of the pair (low, high) by a word permutation: indices 0..31 pick low's lanes,
+// 32..63 high's. first is the index of lane 0.
+template <int First> SHARPEN_TARGET inline Vec window(Vec low, Vec high)
+{
+    const Vec ramp = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12,
+                                      11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    return _mm512_permutex2var_epi16(low, _mm512_add_epi16(ramp, _mm512_set1_epi16(First)), high);
+}
+template <int Step> SHARPEN_TARGET inline Vec before(Vec previous, Vec current)
+{
+    return window<kLanes - Step>(previous, current);
+}
+template <int Step> SHARPEN_TARGET inline Vec after(Vec current, Vec next) { return window<Step>(current, next); }
+
+SHARPEN_TARGET inline void store2(Vec first, Vec second, uint8_t* out)
+{
+    // As for AVX2, with four 128-bit lanes to put back in order. (The zero-masking form of the
+    // permutation, with every lane kept: GCC 12's plain form warns about its own header.)
+    const Vec packed = _mm512_packus_epi16(first, second);
+    const Vec order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    _mm512_storeu_si512(out, _mm512_maskz_permutexvar_epi64(0xFF, order, packed));
 }
 
-// Every element of a row of total elements (at least kMinVectorRow), Step bytes apart, as
-// sharpened() computes each, except the first and last Step ones, which it leaves undefined
-// (their neighbours lie outside the row). Thirty-two elements per step; the last step is
-// placed against the row's end and overlaps the one before, writing the same values again.
-template <int Step, bool Adaptive>
-__attribute__((target("avx2"))) void sharpenAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total,
-                                                 uint8_t* out)
-{
-    Columns first = columns(a, r, b, 0);
-    __m256i previous = first.sum; // left of element 0 nothing is needed
-    int i = 0;
-    for (; i + 48 <= total; i += 32) {
-        const Columns second = columns(a, r, b, i + 16);
-        const Columns third = columns(a, r, b, i + 32);
-        step32<Step, Adaptive>(previous, first, second, third.sum, out + i);
-        previous = second.sum;
-        first = third;
-    }
-    // Fewer than 48 elements are left. Steps placed against the row's end take them: the
-    // next-to-last one only when more than 32 are left; the last one has no block after it,
-    // which only its last Step elements would use.
-    if (total - i > 32) {
-        const int s = total - 48;
-        step32<Step, Adaptive>(columns(a, r, b, s - 16).sum, columns(a, r, b, s), columns(a, r, b, s + 16),
-                               columns(a, r, b, s + 32).sum, out + s);
-    }
-    const int s = total - 32;
-    const Columns second = columns(a, r, b, s + 16);
-    step32<Step, Adaptive>(columns(a, r, b, s - 16).sum, columns(a, r, b, s), second, second.sum, out + s);
-}
+#include "SharpenKernel.inc"
 
-// The vector code for the element distance Step, plain or adaptive.
-template <int Step>
-void sharpenRowAvx2(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total, bool adaptive, uint8_t* out)
-{
-    if (adaptive)
-        sharpenAvx2<Step, true>(a, r, b, total, out);
-    else
-        sharpenAvx2<Step, false>(a, r, b, total, out);
-}
+#undef SHARPEN_TARGET
 
-// The vector code for the element distance step (the channel count) over a row of total
-// elements, at least kMinVectorRow; false when it has none for that step.
+} // namespace avx512
+
+// The widest vector code this processor runs for the row and step; false when none applies.
 bool sharpenVectors(const uint8_t* a, const uint8_t* r, const uint8_t* b, int total, int step, bool adaptive,
                     uint8_t* out)
 {
-    switch (step) {
-    case 1:
-        sharpenRowAvx2<1>(a, r, b, total, adaptive, out);
-        return true;
-    case 3:
-        sharpenRowAvx2<3>(a, r, b, total, adaptive, out);
-        return true;
-    case 4:
-        sharpenRowAvx2<4>(a, r, b, total, adaptive, out);
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool haveAvx2()
-{
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
+    static const bool haveAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    static const bool haveAvx2 = __builtin_cpu_supports("avx2");
+    if (haveAvx512 && total >= avx512::kMinRow)
+        return avx512::sharpenVectors(a, r, b, total, step, adaptive, out);
+    if (haveAvx2 && total >= avx2::kMinRow)
+        return avx2::sharpenVectors(a, r, b, total, step, adaptive, out);
+    return false;
 }
 
 #endif
@@ -200,7 +177,7 @@ void Sharpener::sharpenRow(const uint8_t* above, const uint8_t* row, const uint8
         return;
     }
 #ifdef VYKCONV_SHARPEN_X86
-    const bool done = haveAvx2() && total >= kMinVectorRow && sharpenVectors(above, row, below, total, step, adaptive, out);
+    const bool done = sharpenVectors(above, row, below, total, step, adaptive, out);
 #else
     const bool done = false;
 #endif
