@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QThread>
 
+#include "acquisition/FramePacer.h"
 #include "acquisition/ImageExport.h"
 #include "acquisition/ImageQueueSet.h"
 #include "acquisition/ThreadName.h"
@@ -24,6 +25,7 @@ struct CameraAcquisition::Run {
   LineAssembler assembler;                 // line cameras: builds frames out of lines
   bool lineMode = false;                   // lines are assembled into frames
   std::optional<uint32_t> lastDelivered;   // recorder image number of the newest image delivered
+  FramePacer pacer;                        // preview: when the next image is due
 };
 
 namespace {
@@ -239,10 +241,14 @@ void CameraAcquisition::previewLoop(Run& run) {
     while (goesOn(run)) {
       if (trigger == 0) {
         // Each image of the camera is fetched, converted and delivered once: between images
-        // the loop waits for the next one instead of fetching the same one again.
+        // the loop waits for the next one instead of fetching the same one again, and asks
+        // the camera only once the next one is nearly due.
+        if (!pause(run.pacer.pollFrom())) break;
         waitForNewImage(run);
         if (!_running) break;
+        const auto arrived = Clock::now();
         fetch(run, -1);
+        run.pacer.arrived(run.image.recorderImageNumber(), arrived);
         deliverOnce(run, false);
       } else if (trigger <= 3) {
         triggeredFetch(run, false);

@@ -1,0 +1,26 @@
+#include "FramePacer.h"
+
+#include <algorithm>
+
+namespace {
+
+// Recorder image number of an image without a lasting position.
+constexpr uint32_t kNoLastingNumber = 0xFFFFFFFFu;
+
+}  // namespace
+
+void FramePacer::arrived(uint32_t number, Clock::time_point at) {
+  if (number == kNoLastingNumber || !_lastNumber || number <= *_lastNumber) {
+    _frameTime = Clock::duration{0};
+  } else {
+    _frameTime = (at - _lastAt) / (number - *_lastNumber);
+  }
+  _lastNumber = number == kNoLastingNumber ? std::nullopt : std::optional<uint32_t>(number);
+  _lastAt = at;
+}
+
+FramePacer::Clock::time_point FramePacer::pollFrom() const {
+  if (_frameTime <= Clock::duration{0}) return Clock::time_point{};
+  const Clock::duration hold = std::min<Clock::duration>(_frameTime * 3 / 4, kLongestHold);
+  return _lastAt + hold;
+}
