@@ -20,7 +20,7 @@ void FramePacer::arrived(uint32_t number, Clock::time_point at) {
 }
 
 FramePacer::Clock::time_point FramePacer::pollFrom() const {
-  if (_frameTime <= Clock::duration{0}) return Clock::time_point{};
-  const Clock::duration hold = std::min<Clock::duration>(_frameTime * 3 / 4, kLongestHold);
-  return _lastAt + hold;
+  const Clock::duration margin = std::max<Clock::duration>(_frameTime / 8, kPollMargin);
+  if (_frameTime <= margin) return Clock::time_point{};
+  return _lastAt + std::min<Clock::duration>(_frameTime - margin, kLongestHold);
 }

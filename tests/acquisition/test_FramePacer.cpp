@@ -13,16 +13,25 @@ const Clock::time_point kStart = Clock::now();
 
 }  // namespace
 
-TEST(FramePacer, HoldsThreeQuartersOfTheFrameTimeOnceTwoImagesArrived) {
+TEST(FramePacer, HoldsUntilAnEighthOfTheFrameTimeBeforeTheNextImage) {
   FramePacer pacer;
   EXPECT_LE(pacer.pollFrom(), kStart) << "nothing is held before any image";
   pacer.arrived(1, kStart);
   EXPECT_LE(pacer.pollFrom(), kStart) << "one image tells no frame time";
-  pacer.arrived(2, kStart + 20ms);
-  EXPECT_EQ(pacer.pollFrom(), kStart + 20ms + 15ms);
-  // Images the loop did not take in between count: three images in 60 ms is 20 ms each.
-  pacer.arrived(5, kStart + 80ms);
-  EXPECT_EQ(pacer.pollFrom(), kStart + 80ms + 15ms);
+  pacer.arrived(2, kStart + 40ms);
+  EXPECT_EQ(pacer.pollFrom(), kStart + 40ms + 35ms);
+  // Images the loop did not take in between count: three images in 120 ms is 40 ms each.
+  pacer.arrived(5, kStart + 160ms);
+  EXPECT_EQ(pacer.pollFrom(), kStart + 160ms + 35ms);
+}
+
+TEST(FramePacer, FastCamerasKeepTheLeastMarginOrAreNotHeld) {
+  FramePacer pacer;
+  pacer.arrived(1, kStart);
+  pacer.arrived(2, kStart + 10ms);  // an eighth would be 1.25 ms
+  EXPECT_EQ(pacer.pollFrom(), kStart + 10ms + 10ms - FramePacer::kPollMargin);
+  pacer.arrived(3, kStart + 12ms);  // no time left to hold
+  EXPECT_LE(pacer.pollFrom(), kStart);
 }
 
 TEST(FramePacer, SlowCamerasAreHeldAtMostTheLongestHold) {
@@ -45,6 +54,6 @@ TEST(FramePacer, ImagesWithoutALastingNumberOrANewRecordingForgetTheFrameTime) {
   pacer.arrived(8, kStart + 120ms);
   pacer.arrived(1, kStart + 140ms);  // the recording started again
   EXPECT_LE(pacer.pollFrom(), kStart);
-  pacer.arrived(2, kStart + 150ms);
-  EXPECT_EQ(pacer.pollFrom(), kStart + 150ms + 7500us);
+  pacer.arrived(2, kStart + 156ms);
+  EXPECT_EQ(pacer.pollFrom(), kStart + 156ms + 14ms);
 }
