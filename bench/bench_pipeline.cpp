@@ -4,7 +4,7 @@
 //    and the CPU time of the process per recorded frame (the floor any preview sits on);
 //  * preview: distinct frames a consumer pops from the view queue per second (popping as fast
 //    as it can), beside the camera's own frame rate, the pops per distinct frame and the CPU
-//    time per distinct frame, also as a multiple of the recording's (three alternating rounds
+//    time per distinct frame, also as a multiple of the recording's (five alternating rounds
 //    of both: the lowest CPU figure of each, the lowest rate, the most pops);
 //    Each round also prints the acquisition worker's own CPU time per previewed frame (fetch,
 //    conversion, delivery and waiting), read from the kernel's per-thread run times;
@@ -41,7 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kSerial = 1001;  // the built-in 2048 x 2048 camera
 constexpr auto kPreviewTime = std::chrono::seconds(5);
-constexpr int kRounds = 3;  // alternating rounds of recording alone and preview
+constexpr int kRounds = 5;  // alternating rounds of recording alone and preview
 constexpr int32_t kSequenceImages = 1000;
 
 double cpuSeconds() {
