@@ -54,6 +54,7 @@ void sharpenScalar(const uint8_t* a, const uint8_t* r, const uint8_t* b, int beg
 namespace avx2 {
 
 #define SHARPEN_TARGET __attribute__((target("avx2")))
+#define SHARPEN_OP(name) _mm256_##name
 
 using Vec = __m256i;
 constexpr int kLanes = 16;
@@ -62,16 +63,6 @@ SHARPEN_TARGET inline Vec widen(const uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
-SHARPEN_TARGET inline Vec add(Vec x, Vec y) { return _mm256_add_epi16(x, y); }
-SHARPEN_TARGET inline Vec sub(Vec x, Vec y) { return _mm256_sub_epi16(x, y); }
-template <int N> SHARPEN_TARGET inline Vec shiftLeft(Vec x) { return _mm256_slli_epi16(x, N); }
-template <int N> SHARPEN_TARGET inline Vec shiftRight(Vec x) { return _mm256_srai_epi16(x, N); }
-SHARPEN_TARGET inline Vec absolute(Vec x) { return _mm256_abs_epi16(x); }
-SHARPEN_TARGET inline Vec subSaturated(Vec x, Vec y) { return _mm256_subs_epu16(x, y); }
-SHARPEN_TARGET inline Vec minimum(Vec x, Vec y) { return _mm256_min_epi16(x, y); }
-SHARPEN_TARGET inline Vec mulHigh(Vec x, Vec y) { return _mm256_mulhi_epi16(x, y); }
-SHARPEN_TARGET inline Vec mulLow(Vec x, Vec y) { return _mm256_mullo_epi16(x, y); }
-SHARPEN_TARGET inline Vec broadcast(int16_t v) { return _mm256_set1_epi16(v); }
 
 // Byte shifts work per 128-bit lane: each lane is shifted out of the pair of lanes that
 // holds it and its neighbour.
@@ -94,6 +85,7 @@ SHARPEN_TARGET inline void store2(Vec first, Vec second, uint8_t* out)
 
 #include "SharpenKernel.inc"
 
+#undef SHARPEN_OP
 #undef SHARPEN_TARGET
 
 } // namespace avx2
@@ -102,6 +94,7 @@ SHARPEN_TARGET inline void store2(Vec first, Vec second, uint8_t* out)
 namespace avx512 {
 
 #define SHARPEN_TARGET __attribute__((target("avx512f,avx512bw")))
+#define SHARPEN_OP(name) _mm512_##name
 
 using Vec = __m512i;
 constexpr int kLanes = 32;
@@ -110,16 +103,6 @@ SHARPEN_TARGET inline Vec widen(const uint8_t* p)
 {
     return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
-SHARPEN_TARGET inline Vec add(Vec x, Vec y) { return _mm512_add_epi16(x, y); }
-SHARPEN_TARGET inline Vec sub(Vec x, Vec y) { return _mm512_sub_epi16(x, y); }
-template <int N> SHARPEN_TARGET inline Vec shiftLeft(Vec x) { return _mm512_slli_epi16(x, N); }
-template <int N> SHARPEN_TARGET inline Vec shiftRight(Vec x) { return _mm512_srai_epi16(x, N); }
-SHARPEN_TARGET inline Vec absolute(Vec x) { return _mm512_abs_epi16(x); }
-SHARPEN_TARGET inline Vec subSaturated(Vec x, Vec y) { return _mm512_subs_epu16(x, y); }
-SHARPEN_TARGET inline Vec minimum(Vec x, Vec y) { return _mm512_min_epi16(x, y); }
-SHARPEN_TARGET inline Vec mulHigh(Vec x, Vec y) { return _mm512_mulhi_epi16(x, y); }
-SHARPEN_TARGET inline Vec mulLow(Vec x, Vec y) { return _mm512_mullo_epi16(x, y); }
-SHARPEN_TARGET inline Vec broadcast(int16_t v) { return _mm512_set1_epi16(v); }
 
 // Lane k of the pair (low, high) by a word permutation: indices 0..31 pick low's lanes,
 // 32..63 high's. first is the index of lane 0.
@@ -146,6 +129,7 @@ SHARPEN_TARGET inline void store2(Vec first, Vec second, uint8_t* out)
 
 #include "SharpenKernel.inc"
 
+#undef SHARPEN_OP
 #undef SHARPEN_TARGET
 
 } // namespace avx512
