@@ -43,9 +43,6 @@ constexpr auto kIdleSlice = std::chrono::milliseconds(50);
 // Least time between two images shown while recording, by loop.
 constexpr auto kSequenceDisplayPeriod = std::chrono::milliseconds(50);
 constexpr auto kFileDisplayPeriod = std::chrono::milliseconds(100);
-// Recorder image number of a camera-RAM image without a lasting position (the camera still
-// records into its ring): such images cannot be told apart by number.
-constexpr uint32_t kNoLastingNumber = 0xFFFFFFFFu;
 // Histogram queue capacity during sequence and file recordings.
 constexpr uint64_t kRecordingHistogramCapacity = 10;
 // A camera wait that ran out of time.
@@ -460,7 +457,7 @@ void CameraAcquisition::deliverOnce(Run& run, bool toBothSets) {
   // A wait for a new image also ends when the recording does, and someone else may have
   // fetched the newest image meanwhile: an image delivered already is not delivered again.
   const uint32_t number = run.image.recorderImageNumber();
-  if (number != kNoLastingNumber && run.lastDelivered == number) return;
+  if (number != vyk::Image::kNoLastingNumber && run.lastDelivered == number) return;
   run.lastDelivered = number;
   deliver(run, run.image, toBothSets);
 }

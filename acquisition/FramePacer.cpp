@@ -2,20 +2,17 @@
 
 #include <algorithm>
 
-namespace {
+#include "camera/Image.h"
 
-// Recorder image number of an image without a lasting position.
-constexpr uint32_t kNoLastingNumber = 0xFFFFFFFFu;
-
-}  // namespace
+using vyk::Image;
 
 void FramePacer::arrived(uint32_t number, Clock::time_point at) {
-  if (number == kNoLastingNumber || !_lastNumber || number <= *_lastNumber) {
+  if (number == Image::kNoLastingNumber || !_lastNumber || number <= *_lastNumber) {
     _frameTime = Clock::duration{0};
   } else {
     _frameTime = (at - _lastAt) / (number - *_lastNumber);
   }
-  _lastNumber = number == kNoLastingNumber ? std::nullopt : std::optional<uint32_t>(number);
+  _lastNumber = number == Image::kNoLastingNumber ? std::nullopt : std::optional<uint32_t>(number);
   _lastAt = at;
 }
 

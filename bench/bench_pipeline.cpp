@@ -16,15 +16,15 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include <QCoreApplication>

@@ -45,6 +45,9 @@ class Image {
   DataFormat format() const { return _format; }
   /// Index of the image in the recorder.
   uint32_t recorderImageNumber() const { return _recorderImageNumber; }
+  /// Recorder image number of a camera-RAM image without a lasting position (the camera still
+  /// records into its ring): such images cannot be told apart by number.
+  static constexpr uint32_t kNoLastingNumber = 0xFFFFFFFFu;
   /// Metadata block, present when the camera delivered one.
   const std::optional<ImageMetadata>& metadata() const { return _metadata; }
   /// Mutable metadata, for filling in place.
